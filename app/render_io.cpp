@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: MIT
+#include "render_io.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+std::string errno_text() { return std::strerror(errno); }
+
+class RawSource : public FrameSource {
+public:
+    RawSource(FILE* f, bool owned, const std::string& path, int w, int h, long long frames)
+        : f_(f), owned_(owned), path_(path), w_(w), h_(h), frames_(frames) {}
+    ~RawSource() override {
+        if (owned_) std::fclose(f_);
+    }
+    int width() const override { return w_; }
+    int height() const override { return h_; }
+    long long frameCount() const override { return frames_; }
+    std::string error() const override { return error_; }
+
+    Read read(uint8_t* dst, int rowBytes) override {
+        const size_t row = 4 * static_cast<size_t>(w_);
+        for (int y = 0; y < h_; ++y) {
+            const size_t got = std::fread(dst + static_cast<size_t>(y) * rowBytes, 1, row, f_);
+            if (got == row) continue;
+            if (std::ferror(f_)) {
+                error_ = path_ + ": read error: " + errno_text();
+                return Read::Error;
+            }
+            if (y == 0 && got == 0) return Read::End;
+            const size_t partial = static_cast<size_t>(y) * row + got;
+            error_ = path_ + ": ends with a partial frame of " + std::to_string(partial) +
+                     " bytes (a frame is " + std::to_string(row * h_) + " bytes); it was not used";
+            return Read::Error;
+        }
+        return Read::Frame;
+    }
+
+private:
+    FILE* f_;
+    bool owned_;
+    std::string path_;
+    int w_, h_;
+    long long frames_;
+    std::string error_;
+};
+
+class RgbSink : public PictureSink {
+public:
+    RgbSink(FILE* f, std::string path, std::string temp)
+        : f_(f), path_(std::move(path)), temp_(std::move(temp)) {}
+    ~RgbSink() override {
+        if (f_) abort();
+    }
+    std::string error() const override { return error_; }
+
+    bool write(const uint8_t* data, int rowBytes, int width, int height, double) override {
+        line_.resize(3 * static_cast<size_t>(width));
+        for (int y = 0; y < height; ++y) {
+            const uint8_t* px = data + static_cast<size_t>(y) * rowBytes;
+            for (int x = 0; x < width; ++x) {
+                line_[3 * x] = px[4 * x];
+                line_[3 * x + 1] = px[4 * x + 1];
+                line_[3 * x + 2] = px[4 * x + 2];
+            }
+            if (std::fwrite(line_.data(), 1, line_.size(), f_) != line_.size()) {
+                error_ = path_ + ": write error: " + errno_text();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool finish() override {
+        const bool ok = std::fflush(f_) == 0 && std::fclose(f_) == 0;
+        f_ = nullptr;
+        if (!ok) {
+            error_ = path_ + ": write error: " + errno_text();
+            std::remove(temp_.c_str());
+            return false;
+        }
+        if (std::rename(temp_.c_str(), path_.c_str()) != 0) {
+            error_ = path_ + ": cannot move the finished output into place: " + errno_text();
+            std::remove(temp_.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    void abort() override {
+        if (f_) std::fclose(f_);
+        f_ = nullptr;
+        std::remove(temp_.c_str());
+    }
+
+private:
+    FILE* f_;
+    std::string path_, temp_, error_;
+    std::vector<uint8_t> line_;
+};
+
+}  // namespace
+
+std::unique_ptr<FrameSource> open_raw_source(const std::string& path, int width, int height,
+                                             std::string& error) {
+    const long long frameBytes = 4LL * width * height;
+    if (path == "-") return std::make_unique<RawSource>(stdin, false, "standard input", width, height, -1);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = path + ": cannot open: " + errno_text();
+        return nullptr;
+    }
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0) {
+        error = path + ": cannot read: " + errno_text();
+        std::fclose(f);
+        return nullptr;
+    }
+    long long frames = -1;
+    if (S_ISREG(st.st_mode)) {
+        frames = st.st_size / frameBytes;
+        if (st.st_size % frameBytes != 0) {
+            error = path + ": " + std::to_string(st.st_size) + " bytes is not a whole number of " +
+                    std::to_string(width) + " x " + std::to_string(height) + " frames (" +
+                    std::to_string(frames) + " frames and a partial frame of " +
+                    std::to_string(st.st_size % frameBytes) + " bytes)";
+            std::fclose(f);
+            return nullptr;
+        }
+    } else if (!S_ISFIFO(st.st_mode) && !S_ISCHR(st.st_mode)) {
+        error = path + ": not a regular file";
+        std::fclose(f);
+        return nullptr;
+    }
+    return std::make_unique<RawSource>(f, true, path, width, height, frames);
+}
+
+std::unique_ptr<PictureSink> open_rgb_sink(const std::string& path, std::string& error) {
+    const std::string temp = path + ".part";
+    FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) {
+        error = path + ": cannot create: " + errno_text();
+        return nullptr;
+    }
+    return std::make_unique<RgbSink>(f, path, temp);
+}

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: MIT
+// Inputs and outputs of the headless render tool.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "pipeline_state.h"
+
+// A stream of camera frames, each A, R, G, B per pixel.
+class FrameSource {
+public:
+    enum class Read { Frame, End, Error };
+    virtual ~FrameSource() = default;
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+    // Total frames when known, else -1.
+    virtual long long frameCount() const { return -1; }
+    // Reads the next frame into dst (height() rows of rowBytes bytes). On Error, error() says why.
+    virtual Read read(uint8_t* dst, int rowBytes) = 0;
+    // The frame's presentation time in seconds, when the source has timestamps; else negative.
+    virtual double frameTime() const { return -1; }
+    virtual std::string error() const = 0;
+};
+
+// Where the drawn pictures go.
+class PictureSink {
+public:
+    virtual ~PictureSink() = default;
+    // One drawn picture: width x height pixels of R, G, B and one unshown byte.
+    virtual bool write(const uint8_t* data, int rowBytes, int width, int height, double time) = 0;
+    // Completes the output; false (with error()) when it could not be completed.
+    virtual bool finish() = 0;
+    // Removes whatever was written; called after any failure.
+    virtual void abort() = 0;
+    virtual std::string error() const = 0;
+};
+
+// Raw A, R, G, B frames back to back; "-" reads standard input.
+std::unique_ptr<FrameSource> open_raw_source(const std::string& path, int width, int height,
+                                             std::string& error);
+
+// R, G, B bytes of every picture appended to a file, written to a temporary name first and
+// renamed into place by finish().
+std::unique_ptr<PictureSink> open_rgb_sink(const std::string& path, std::string& error);

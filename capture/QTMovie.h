@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: MIT
+// The camera and movie functions shared by the view, capture and recording.
+#pragma once
+
+#include <cstdint>
+
+struct PipelineState;
+
+// A rectangle of 16-bit coordinates: top, left, bottom, right.
+struct Rect16 {
+    int16_t top = 0, left = 0, bottom = 0, right = 0;
+    bool operator==(const Rect16&) const = default;
+};
+
+// What the pipeline needs of a camera grabber. Each call returns 0 on success or a status.
+class Grabber {
+public:
+    virtual ~Grabber() = default;
+    virtual int16_t stop() = 0;                                // frames stop arriving
+    virtual int16_t setChannelBounds(const Rect16& bounds) = 0;  // later frames scaled into bounds
+    virtual int16_t startPreview() = 0;                        // frames arrive again while idle
+};
+
+// Tells the camera to deliver frames of the working size into the top-left corner of the camera
+// buffer. With restart set the preview runs and is stopped around the change. Failures are
+// reported through error_msg; nothing is returned.
+void change_camera_size(PipelineState& s, bool restart);
+
+// The camera size rule: a camera taller than 480 lines is scaled to 480 lines, its width
+// reduced in proportion (remainder dropped). Returns the rectangle the camera delivers.
+Rect16 camera_frame_rect(const Rect16& native);
+
+// ---- Camera set-up and frame delivery ----
+
+#include <memory>
+#include <string>
+
+class SeqGrabber;  // the grabber behind theSeqGrabber, built on FFmpeg's libraries
+
+// Receives every completed camera frame: the view's ingestion entry.
+class FrameReceiver {
+public:
+    virtual ~FrameReceiver() = default;
+    virtual void MyMovieDrawingCompleteMethod() = 0;
+};
+
+// The camera objects of the process. main owns the one instance.
+struct CaptureState {
+    std::string cameraSource;                 // --camera: "" for the platform's default camera
+    std::shared_ptr<SeqGrabber> theSeqGrabber;  // null until setup_camera opened one
+    FrameReceiver* refCon = nullptr;          // handed back to the grab-complete callback
+    std::unique_ptr<uint8_t[]> srcBuffer;     // owns PipelineState::srcData
+};
+
+// Opens and configures the grabber and the camera buffer; sets LargeWidth, LargeHeight,
+// LargeSrcRowBytes and srcData. Reports the failing step and returns false.
+bool setup_camera(PipelineState& s, CaptureState& c);
+// The camera steps of the view's setupCameraProcs, after the output bitmaps and the half working
+// size: the reference constant and the grab-complete callback.
+bool install_grab_complete(CaptureState& c, FrameReceiver* view);
+// Starts the preview. Reports "SGStartPreview" and returns false on failure.
+bool start_camera(CaptureState& c);
+// The camera timer's idle call: delivers the newest frame, if any, inside this call.
+void camera_idle(CaptureState& c);

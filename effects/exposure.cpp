@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+// Exposure: the running average itself, a long exposure of the scene.
+#include "effects.h"
+#include "quad.h"
+#include "running_average.h"
+
+namespace {
+
+inline void exposure_pixel(PipelineState& s, const uint8_t* src, uint8_t* out, int x, int y) {
+    for (int c = 0; c < 3; ++c) {
+        float& a = s.fBuffer[plane_index(s, x, y, c)];
+        a = running_average(src[4 * x + 1 + c], a);
+        out[4 * x + c] = to_byte(a);
+    }
+}
+
+}  // namespace
+
+namespace ref {
+
+void exposure_step(PipelineState& s) {
+    if (!s.fBuffer) return;
+    const uint8_t* slot = s.sourceFrames[newest_slot(s)];
+    for (int y = 0; y < s.Height; ++y) {
+        for (int x = 0; x < s.Width; ++x) {
+            exposure_pixel(s, slot + y * s.srcRowBytes, s.base + y * s.rowBytes, x, y);
+        }
+    }
+}
+
+}  // namespace ref
+
+void exposure_step(PipelineState& s) {
+    using namespace quad;
+    if (!s.fBuffer) return;
+    const uint8_t* slot = s.sourceFrames[newest_slot(s)];
+    const int quadEnd = s.Width & ~3;
+    for (int y = 0; y < s.Height; ++y) {
+        const uint8_t* src = slot + y * s.srcRowBytes;
+        uint8_t* out = s.base + y * s.rowBytes;
+        float* a = s.fBuffer + plane_index(s, 0, y, 0);
+        for (int x = 0; x < quadEnd; x += 4, a += 12) {
+            const f4 r = running_average4(channel4<0>(src + 4 * x), load4(a));
+            const f4 g = running_average4(channel4<1>(src + 4 * x), load4(a + 4));
+            const f4 b = running_average4(channel4<2>(src + 4 * x), load4(a + 8));
+            store4(a, r);
+            store4(a + 4, g);
+            store4(a + 8, b);
+            store_rgb(out + 4 * x, round_to_int(r), round_to_int(g), round_to_int(b));
+        }
+        for (int x = quadEnd; x < s.Width; ++x) exposure_pixel(s, src, out, x, y);
+    }
+}

@@ -1,0 +1,199 @@
+// SPDX-License-Identifier: MIT
+// Motion-driven delay: each pixel lags behind by an amount that grows with the recent change of
+// the running average there, smoothed over its neighbours.
+#include <cmath>
+#include <cstring>
+
+#include "effects.h"
+#include "quad.h"
+#include "running_average.h"
+
+namespace {
+
+constexpr float kDiffusion = 0.2499f;
+constexpr float kMeasureScale = 0.1f;  // a measure of 10 or more gives the largest delay
+
+// The motion measure is one float per pixel, rows planeWidth apart, in fBuffer3.
+inline float* measure_row(const PipelineState& s, float* plane, int y) {
+    return plane + static_cast<size_t>(y) * s.planeWidth;
+}
+
+inline void measure_pixel(PipelineState& s, const uint8_t* src, int x, int y) {
+    float m = 0.0f;
+    for (int c = 0; c < 3; ++c) {
+        const size_t i = plane_index(s, x, y, c);
+        s.fBuffer[i] = running_average(src[4 * x + 1 + c], s.fBuffer[i]);
+        m += std::fabs(s.fBuffer[i] - s.fBuffer1[i]);
+    }
+    measure_row(s, s.fBuffer3, y)[x] = m;
+}
+
+// Flux between neighbours a and b, taken from the copy.
+inline float flux(float a, float b) { return kDiffusion * (a - b); }
+
+// One pixel of the horizontal sweep: (m - flux to the right) + flux from the left.
+inline void sweep_pixel(const PipelineState& s, const float* c, float* m, int x) {
+    const float right = flux(c[x], x + 1 < s.Width ? c[x + 1] : c[x]);
+    const float left = x > 0 ? flux(c[x - 1], c[x]) : 0.0f;
+    m[x] = (m[x] - right) + left;
+}
+
+// Vertical sweep between rows y - 1 and y at column x.
+inline void vertical_pixel(float* mUp, float* m, const float* cUp, const float* c, int x) {
+    const float d = flux(cUp[x], c[x]);
+    mUp[x] = mUp[x] - d;
+    m[x] = d + m[x];
+}
+
+// Near slot and weight of one pixel from its smoothed measure.
+inline void delay_of(const PipelineState& s, int newestBase, float m, int32_t& near, float& w) {
+    const float scaled = m * kMeasureScale;
+    const float d = (scaled < 1.0f ? scaled : 1.0f) * static_cast<float>(s.Depth - 1);
+    const float n = std::floor(d);
+    w = d - n;
+    near = newestBase - static_cast<int32_t>(n);
+    if (near < 0) near += s.Depth;
+}
+
+void copy_measure(PipelineState& s) {
+    std::memcpy(s.fBuffer1, s.fBuffer3, static_cast<size_t>(s.planeWidth) * s.Height * sizeof(float));
+}
+
+}  // namespace
+
+namespace ref {
+
+void motion_delay_step(PipelineState& s) {
+    if (!s.fBuffer) return;
+    std::memcpy(s.fBuffer1, s.fBuffer, s.planeFloats * sizeof(float));
+    const int newest = newest_slot(s);
+    const uint8_t* slot = s.sourceFrames[newest];
+    for (int y = 0; y < s.Height; ++y) {
+        for (int x = 0; x < s.Width; ++x) measure_pixel(s, slot + y * s.srcRowBytes, x, y);
+    }
+    for (int step = 0; step < 2; ++step) {
+        copy_measure(s);
+        for (int y = 0; y < s.Height; ++y) {
+            const float* c = measure_row(s, s.fBuffer1, y);
+            float* m = measure_row(s, s.fBuffer3, y);
+            for (int x = 0; x < s.Width; ++x) sweep_pixel(s, c, m, x);
+        }
+        for (int y = 1; y < s.Height; ++y) {
+            for (int x = 0; x < s.Width; ++x) {
+                vertical_pixel(measure_row(s, s.fBuffer3, y - 1), measure_row(s, s.fBuffer3, y),
+                               measure_row(s, s.fBuffer1, y - 1), measure_row(s, s.fBuffer1, y), x);
+            }
+        }
+    }
+    const int newestBase = newest % s.Depth;
+    for (int y = 0; y < s.Height; ++y) {
+        const float* m = measure_row(s, s.fBuffer3, y);
+        for (int x = 0; x < s.Width; ++x) {
+            int32_t near;
+            float w;
+            delay_of(s, newestBase, m[x], near, w);
+            vsmooth_pixel(s, s.base + y * s.rowBytes + 4 * x, near, w, y * s.srcRowBytes + 4 * x + 1);
+        }
+    }
+}
+
+}  // namespace ref
+
+namespace {
+
+using namespace quad;
+
+void measure_rows(PipelineState& s, const uint8_t* slot) {
+    const int quadEnd = s.Width & ~3;
+    for (int y = 0; y < s.Height; ++y) {
+        const uint8_t* src = slot + y * s.srcRowBytes;
+        const size_t row = plane_index(s, 0, y, 0);
+        float* a = s.fBuffer + row;
+        const float* p = s.fBuffer1 + row;
+        float* m = measure_row(s, s.fBuffer3, y);
+        for (int x = 0; x < quadEnd; x += 4, a += 12, p += 12) {
+            const f4 r = running_average4(channel4<0>(src + 4 * x), load4(a));
+            const f4 g = running_average4(channel4<1>(src + 4 * x), load4(a + 4));
+            const f4 b = running_average4(channel4<2>(src + 4 * x), load4(a + 8));
+            store4(a, r);
+            store4(a + 4, g);
+            store4(a + 8, b);
+            f4 m4 = vfabf(sub(r, load4(p)));
+            m4 = add(m4, vfabf(sub(g, load4(p + 4))));
+            m4 = add(m4, vfabf(sub(b, load4(p + 8))));
+            store4(m + x, m4);
+        }
+        for (int x = quadEnd; x < s.Width; ++x) measure_pixel(s, src, x, y);
+    }
+}
+
+void diffuse(PipelineState& s) {
+    const int quadEnd = s.Width & ~3;
+    const f4 k = set4(kDiffusion);
+    copy_measure(s);
+    for (int y = 0; y < s.Height; ++y) {
+        const float* c = measure_row(s, s.fBuffer1, y);
+        float* m = measure_row(s, s.fBuffer3, y);
+        f4 prevFlux = zero4();
+        for (int x = 0; x < quadEnd; x += 4) {
+            const f4 c4 = load4(c + x);
+            const f4 next = x + 4 < s.Width ? load4(c + x + 4) : set4(c[x + 3]);
+            const f4 right = mul(k, sub(c4, shift_out4(c4, next)));
+            store4(m + x, add(sub(load4(m + x), right), shift_in4(right, prevFlux)));
+            prevFlux = right;
+        }
+        for (int x = quadEnd; x < s.Width; ++x) sweep_pixel(s, c, m, x);
+    }
+    for (int y = 1; y < s.Height; ++y) {
+        const float* cUp = measure_row(s, s.fBuffer1, y - 1);
+        const float* c = measure_row(s, s.fBuffer1, y);
+        float* mUp = measure_row(s, s.fBuffer3, y - 1);
+        float* m = measure_row(s, s.fBuffer3, y);
+        for (int x = 0; x < quadEnd; x += 4) {
+            const f4 d = mul(k, sub(load4(cUp + x), load4(c + x)));
+            store4(mUp + x, sub(load4(mUp + x), d));
+            store4(m + x, add(d, load4(m + x)));
+        }
+        for (int x = quadEnd; x < s.Width; ++x) vertical_pixel(mUp, m, cUp, c, x);
+    }
+}
+
+}  // namespace
+
+void motion_delay_step(PipelineState& s) {
+    if (!s.fBuffer) return;
+    std::memcpy(s.fBuffer1, s.fBuffer, s.planeFloats * sizeof(float));
+    const int newest = newest_slot(s);
+    measure_rows(s, s.sourceFrames[newest]);
+    diffuse(s);
+    diffuse(s);
+
+    const int newestBase = newest % s.Depth;
+    const int quadEnd = s.Width & ~3;
+    const f4 scale = set4(kMeasureScale), one = set4(1.0f);
+    const f4 depthm1 = set4(static_cast<float>(s.Depth - 1));
+    alignas(16) int32_t near[4];
+    alignas(16) float w[4];
+    for (int y = 0; y < s.Height; ++y) {
+        const float* m = measure_row(s, s.fBuffer3, y);
+        uint8_t* out = s.base + y * s.rowBytes;
+        const int srcRow = y * s.srcRowBytes + 1;
+        for (int x = 0; x < quadEnd; x += 4) {
+            const f4 d = mul(min4(mul(load4(m + x), scale), one), depthm1);
+            const f4 n = floor4(d);
+            store4(w, sub(d, n));
+            store_ints(near, truncate_to_int(n));
+            for (int k = 0; k < 4; ++k) {
+                near[k] = newestBase - near[k];
+                if (near[k] < 0) near[k] += s.Depth;
+            }
+            vsmooth(s, out + 4 * x, near, w, srcRow + 4 * x);
+        }
+        for (int x = quadEnd; x < s.Width; ++x) {
+            int32_t n1;
+            float w1;
+            delay_of(s, newestBase, m[x], n1, w1);
+            ref::vsmooth_pixel(s, out + 4 * x, n1, w1, srcRow + 4 * x);
+        }
+    }
+}

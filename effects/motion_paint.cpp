@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: MIT
+// Motion paint: wherever the scene changes, the camera colour is painted into a picture of the
+// effect's own, whose paint spreads a little into the neighbours in every pass.
+#include <cmath>
+#include <cstring>
+
+#include "effects.h"
+#include "quad.h"
+#include "running_average.h"
+
+namespace {
+
+constexpr float kDiffusion = 0.2499f;
+constexpr float kWeightGain = 0.2f;
+constexpr float kWeightOffset = -0.4f;
+
+inline float flux(float a, float b) { return kDiffusion * (a - b); }
+
+// Horizontal step at pixel x of one channel: (paint + flux from the left) - flux to the right.
+// C is the paint copy, P the paint plane.
+inline void sweep_pixel(const PipelineState& s, const float* C, float* P, int x, int y, int c) {
+    const size_t i = plane_index(s, x, y, c);
+    const float left = x > 0 ? flux(C[plane_index(s, x - 1, y, c)], C[i]) : 0.0f;
+    const float right = x + 1 < s.Width ? flux(C[i], C[plane_index(s, x + 1, y, c)]) : 0.0f;
+    P[i] = (P[i] + left) - right;
+}
+
+// Vertical step between rows y - 1 and y at pixel x, channel c.
+inline void vertical_pixel(const PipelineState& s, const float* C, float* P, int x, int y, int c) {
+    const size_t up = plane_index(s, x, y - 1, c), i = plane_index(s, x, y, c);
+    const float e = flux(C[up], C[i]);
+    P[up] = P[up] - e;
+    P[i] = P[i] + e;
+}
+
+// Updates the average at one pixel, paints and writes it.
+inline void paint_pixel(PipelineState& s, const uint8_t* src, uint8_t* out, int x, int y) {
+    float m = 0.0f;
+    for (int c = 0; c < 3; ++c) {
+        const size_t i = plane_index(s, x, y, c);
+        s.fBuffer[i] = running_average(src[4 * x + 1 + c], s.fBuffer[i]);
+        m += std::fabs(s.fBuffer[i] - s.fBuffer1[i]);
+    }
+    float w = m * kWeightGain + kWeightOffset;
+    w = w > 0.0f ? w : 0.0f;
+    w = w < 1.0f ? w : 1.0f;
+    for (int c = 0; c < 3; ++c) {
+        float& p = s.fBuffer2[plane_index(s, x, y, c)];
+        p = w * static_cast<float>(src[4 * x + 1 + c]) + (1.0f - w) * p;
+        out[4 * x + c] = to_byte(p);
+    }
+}
+
+void copy_planes(PipelineState& s) {
+    std::memcpy(s.fBuffer1, s.fBuffer, s.planeFloats * sizeof(float));
+    std::memcpy(s.fBuffer3, s.fBuffer2, s.planeFloats * sizeof(float));
+}
+
+}  // namespace
+
+namespace ref {
+
+void motion_paint_step(PipelineState& s) {
+    if (!s.fBuffer) return;
+    copy_planes(s);
+    const uint8_t* slot = s.sourceFrames[newest_slot(s)];
+    for (int y = 0; y < s.Height; ++y) {
+        for (int c = 0; c < 3; ++c) {
+            for (int x = 0; x < s.Width; ++x) sweep_pixel(s, s.fBuffer3, s.fBuffer2, x, y, c);
+        }
+    }
+    for (int y = 1; y < s.Height; ++y) {
+        for (int x = 0; x < s.Width; ++x) {
+            for (int c = 0; c < 3; ++c) vertical_pixel(s, s.fBuffer3, s.fBuffer2, x, y, c);
+        }
+    }
+    for (int y = 0; y < s.Height; ++y) {
+        for (int x = 0; x < s.Width; ++x) {
+            paint_pixel(s, slot + y * s.srcRowBytes, s.base + y * s.rowBytes, x, y);
+        }
+    }
+}
+
+}  // namespace ref
+
+void motion_paint_step(PipelineState& s) {
+    using namespace quad;
+    if (!s.fBuffer) return;
+    copy_planes(s);
+    const int quadEnd = s.Width & ~3;
+    const f4 k = set4(kDiffusion);
+    const float* C = s.fBuffer3;
+    float* P = s.fBuffer2;
+
+    for (int y = 0; y < s.Height; ++y) {
+        const size_t row = plane_index(s, 0, y, 0);
+        for (int c = 0; c < 3; ++c) {
+            f4 prevFlux = zero4();
+            for (int x = 0; x < quadEnd; x += 4) {
+                const size_t i = row + 3 * x + 4 * c;
+                const f4 c4 = load4(C + i);
+                // Lane 3's right neighbour is lane 0 of the next quad; the row's last pixel has none.
+                const f4 right = x + 4 < s.Width
+                                     ? mul(k, sub(c4, shift_out4(c4, load4(C + i + 12))))
+                                     : mul(k, sub(c4, shift_out4(c4, set4(lane(c4, 3)))));
+                store4(P + i, sub(add(load4(P + i), shift_in4(right, prevFlux)), right));
+                prevFlux = right;
+            }
+            for (int x = quadEnd; x < s.Width; ++x) sweep_pixel(s, C, P, x, y, c);
+        }
+    }
+    const size_t quadFloats = 3 * static_cast<size_t>(quadEnd);
+    for (int y = 1; y < s.Height; ++y) {
+        const size_t up = plane_index(s, 0, y - 1, 0), cur = plane_index(s, 0, y, 0);
+        for (size_t i = 0; i < quadFloats; i += 4) {
+            const f4 e = mul(k, sub(load4(C + up + i), load4(C + cur + i)));
+            store4(P + up + i, sub(load4(P + up + i), e));
+            store4(P + cur + i, add(load4(P + cur + i), e));
+        }
+        for (int x = quadEnd; x < s.Width; ++x) {
+            for (int c = 0; c < 3; ++c) vertical_pixel(s, C, P, x, y, c);
+        }
+    }
+
+    const uint8_t* slot = s.sourceFrames[newest_slot(s)];
+    const f4 gain = set4(kWeightGain), offset = set4(kWeightOffset);
+    const f4 zero = zero4(), one = set4(1.0f);
+    for (int y = 0; y < s.Height; ++y) {
+        const uint8_t* src = slot + y * s.srcRowBytes;
+        uint8_t* out = s.base + y * s.rowBytes;
+        const size_t row = plane_index(s, 0, y, 0);
+        float* a = s.fBuffer + row;
+        const float* prev = s.fBuffer1 + row;
+        float* p = s.fBuffer2 + row;
+        for (int x = 0; x < quadEnd; x += 4, a += 12, prev += 12, p += 12) {
+            const f4 sr = channel4<0>(src + 4 * x), sg = channel4<1>(src + 4 * x),
+                     sb = channel4<2>(src + 4 * x);
+            const f4 r = running_average4(sr, load4(a));
+            const f4 g = running_average4(sg, load4(a + 4));
+            const f4 b = running_average4(sb, load4(a + 8));
+            store4(a, r);
+            store4(a + 4, g);
+            store4(a + 8, b);
+            f4 m = vfabf(sub(r, load4(prev)));
+            m = add(m, vfabf(sub(g, load4(prev + 4))));
+            m = add(m, vfabf(sub(b, load4(prev + 8))));
+            const f4 w = min4(max4(add(mul(m, gain), offset), zero), one);
+            const f4 keep = sub(one, w);
+            const f4 pr = add(mul(w, sr), mul(keep, load4(p)));
+            const f4 pg = add(mul(w, sg), mul(keep, load4(p + 4)));
+            const f4 pb = add(mul(w, sb), mul(keep, load4(p + 8)));
+            store4(p, pr);
+            store4(p + 4, pg);
+            store4(p + 8, pb);
+            store_rgb(out + 4 * x, round_to_int(pr), round_to_int(pg), round_to_int(pb));
+        }
+        for (int x = quadEnd; x < s.Width; ++x) paint_pixel(s, src, out, x, y);
+    }
+}

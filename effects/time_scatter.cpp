@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: MIT
+// Random time scatter: every pixel from a history slot picked at random, anew in every pass.
+#include <bit>
+#include <cstring>
+
+#include "effects.h"
+
+namespace ref {
+
+void time_scatter_step(PipelineState& s) {
+    for (int y = 0; y < s.Height; ++y) {
+        uint8_t* out = s.base + y * s.rowBytes;
+        long r = 0;
+        for (int x = 0; x < s.Width; ++x) {
+            // One draw serves five pixels, shifted right by 6 bits for each.
+            r = x % 5 == 0 ? wobble_lrand48() : r >> 6;
+            const uint8_t* src = s.sourceFrames[r % s.Depth] + y * s.srcRowBytes + 4 * x + 1;
+            out[4 * x] = src[0];
+            out[4 * x + 1] = src[1];
+            out[4 * x + 2] = src[2];
+        }
+    }
+}
+
+}  // namespace ref
+
+static_assert(std::endian::native == std::endian::little, "pixel words are read little-endian");
+
+namespace {
+
+// r mod d for any 32-bit r without a division (d fixed for the pass).
+struct FastMod {
+    uint64_t magic;
+    uint32_t d;
+    explicit FastMod(uint32_t divisor) : magic(~uint64_t{0} / divisor + 1), d(divisor) {}
+    uint32_t operator()(uint32_t r) const {
+        const uint64_t low = magic * r;
+        return static_cast<uint32_t>((static_cast<unsigned __int128>(low) * d) >> 64);
+    }
+};
+
+}  // namespace
+
+void time_scatter_step(PipelineState& s) {
+    const FastMod mod(static_cast<uint32_t>(s.Depth));
+    uint8_t* const* frames = s.sourceFrames;
+    for (int y = 0; y < s.Height; ++y) {
+        uint8_t* out = s.base + y * s.rowBytes;
+        const size_t row = static_cast<size_t>(y) * s.srcRowBytes;
+        int x = 0;
+        for (; x < s.Width; x += 5) {
+            uint32_t r = static_cast<uint32_t>(wobble_lrand48());
+            const int run = s.Width - x < 5 ? s.Width - x : 5;
+            for (int k = 0; k < run; ++k, r >>= 6) {
+                uint32_t word, old;
+                std::memcpy(&word, frames[mod(r)] + row + 4 * (x + k), 4);
+                std::memcpy(&old, out + 4 * (x + k), 4);
+                // Camera A, R, G, B into output R, G, B; the output's byte 3 is kept.
+                word = (word >> 8) | (old & 0xff000000u);
+                std::memcpy(out + 4 * (x + k), &word, 4);
+            }
+        }
+    }
+}

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+// The temporal sampler: a pixel blended from two consecutive frames of the history ring.
+#include <cstdlib>
+
+#include "effects.h"
+#include "quad.h"
+#include "running_average.h"
+
+namespace ref {
+
+// The older frame of slot i is slot i - 1, and of slot 0 the last slot in use.
+void vsmooth_pixel(const PipelineState& s, uint8_t* dst, int32_t near, float w, int srcOffset) {
+    const uint32_t older = (static_cast<uint32_t>(near) + s.Depth - 1) % static_cast<uint32_t>(s.Depth);
+    const uint8_t* a = s.sourceFrames[near] + srcOffset;
+    const uint8_t* b = s.sourceFrames[older] + srcOffset;
+    for (int c = 0; c < 3; ++c) dst[c] = to_byte((1.0f - w) * a[c] + w * b[c]);
+}
+
+}  // namespace ref
+
+void vsmooth(const PipelineState& s, uint8_t* dst, const int32_t near[4], const float w[4],
+             int srcOffset) {
+    using namespace quad;
+    const uint8_t* na[4];
+    const uint8_t* ob[4];
+    for (int k = 0; k < 4; ++k) {
+        const int32_t older = near[k] == 0 ? s.Depth - 1 : near[k] - 1;
+        na[k] = s.sourceFrames[near[k]] + srcOffset + 4 * k - 1;
+        ob[k] = s.sourceFrames[older] + srcOffset + 4 * k - 1;
+    }
+    const i4 aw = gather_words(na[0], na[1], na[2], na[3]);
+    const i4 bw = gather_words(ob[0], ob[1], ob[2], ob[3]);
+    const f4 w4 = set4(w[0], w[1], w[2], w[3]);
+    const f4 keep4 = sub(set4(1.0f), w4);
+    const i4 r = round_to_int(add(mul(keep4, channel4<0>(aw)), mul(w4, channel4<0>(bw))));
+    const i4 g = round_to_int(add(mul(keep4, channel4<1>(aw)), mul(w4, channel4<1>(bw))));
+    const i4 b = round_to_int(add(mul(keep4, channel4<2>(aw)), mul(w4, channel4<2>(bw))));
+    store_rgb(dst, r, g, b);
+}
