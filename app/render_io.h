@@ -44,3 +44,18 @@ std::unique_ptr<FrameSource> open_raw_source(const std::string& path, int width,
 // R, G, B bytes of every picture appended to a file, written to a temporary name first and
 // renamed into place by finish().
 std::unique_ptr<PictureSink> open_rgb_sink(const std::string& path, std::string& error);
+
+// What a render output is asked for on the command line.
+struct SinkOptions {
+    std::string codec;    // --codec, "" for the default
+    std::string quality;  // --quality, "" for the default
+};
+
+// Opens INPUT for `wobblescope render`: raw frames when rawWidth > 0, otherwise whatever the
+// camera layer can open. On failure returns null and says why in error.
+std::unique_ptr<FrameSource> open_frame_source(const std::string& input, int rawWidth,
+                                               int rawHeight, std::string& error);
+
+// Opens OUTPUT by its ending. On failure returns null and says why in error.
+std::unique_ptr<PictureSink> open_picture_sink(const std::string& output, const SinkOptions& options,
+                                               std::string& error);

@@ -4,6 +4,7 @@
 #include "render_tool.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,6 +48,8 @@ const char* const kUsage =
     "  --seed N           seed the random generator as the view does with calendar time N;\n"
     "                     default the current time\n"
     "  --frames K         render at most K input frames\n"
+    "  --codec C          movie outputs: the compressor\n"
+    "  --quality Q        movie outputs: the spatial quality\n"
     "  --scalar           use the plain scalar kernels instead of the vector ones (same bytes)\n"
     "  --quiet            no progress on standard error\n"
     "  -h, --help         this text\n"
@@ -64,6 +67,7 @@ struct Options {
     long long frames = -1;
     bool scalar = false;
     bool quiet = false;
+    SinkOptions sink;
 };
 
 int fail(const std::string& message) {
@@ -150,6 +154,12 @@ int parse(int argc, char** argv, Options& o) {
         } else if (name == "--frames") {
             if (!value(v) || !parse_long(v.c_str(), 0, 1LL << 40, o.frames))
                 return fail("--frames wants a whole number of frames, 0 or more");
+        } else if (name == "--codec") {
+            if (!value(v) || v.empty()) return fail("--codec wants a compressor name");
+            o.sink.codec = v;
+        } else if (name == "--quality") {
+            if (!value(v) || v.empty()) return fail("--quality wants a quality name");
+            o.sink.quality = v;
         } else if (a.size() > 1 && a[0] == '-') {
             return fail("unknown option '" + a + "' (see wobblescope render --help)");
         } else {
@@ -159,10 +169,6 @@ int parse(int argc, char** argv, Options& o) {
     if (positional.size() != 2) return fail("wants INPUT and OUTPUT (see wobblescope render --help)");
     o.input = positional[0];
     o.output = positional[1];
-    if (o.rawWidth == 0) return fail("give the size of the raw input frames with --raw-size WxH");
-    const std::string& out = o.output;
-    if (out.size() < 4 || out.compare(out.size() - 4, 4, ".rgb") != 0)
-        return fail("OUTPUT must end in .rgb");
     return -1;
 }
 
@@ -217,6 +223,42 @@ public:
     Rect16 bounds;
 };
 
+// Frames done (of the total when known) and frames per second on standard error, at most a few
+// times a second, on one line that is rewritten.
+class Progress {
+public:
+    Progress(bool quiet, long long total, long long limit)
+        : quiet_(quiet), total_(limit >= 0 && (total < 0 || limit < total) ? limit : total),
+          start_(std::chrono::steady_clock::now()), last_(start_) {}
+
+    void update(long long done) {
+        if (quiet_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::milliseconds(250)) return;
+        last_ = now;
+        print(done, now);
+    }
+    void done() {
+        if (!quiet_ && shown_) std::fputc('\n', stderr);
+    }
+
+private:
+    void print(long long done, std::chrono::steady_clock::time_point now) {
+        const double secs = std::chrono::duration<double>(now - start_).count();
+        const double fps = secs > 0 ? done / secs : 0;
+        if (total_ >= 0)
+            std::fprintf(stderr, "\rwobblescope render: frame %lld of %lld, %.1f frames/s", done, total_, fps);
+        else
+            std::fprintf(stderr, "\rwobblescope render: frame %lld, %.1f frames/s", done, fps);
+        shown_ = true;
+    }
+
+    bool quiet_;
+    long long total_;
+    std::chrono::steady_clock::time_point start_, last_;
+    bool shown_ = false;
+};
+
 }  // namespace
 
 int render_main(int argc, char** argv) {
@@ -224,9 +266,9 @@ int render_main(int argc, char** argv) {
     if (int status = parse(argc, argv, o); status >= 0) return status;
 
     std::string error;
-    std::unique_ptr<FrameSource> source = open_raw_source(o.input, o.rawWidth, o.rawHeight, error);
+    std::unique_ptr<FrameSource> source = open_frame_source(o.input, o.rawWidth, o.rawHeight, error);
     if (!source) return fail(error);
-    std::unique_ptr<PictureSink> sink = open_rgb_sink(o.output, error);
+    std::unique_ptr<PictureSink> sink = open_picture_sink(o.output, o.sink, error);
     if (!sink) return fail(error);
 
     const int w = source->width(), h = source->height();
@@ -258,10 +300,11 @@ int render_main(int argc, char** argv) {
     controls.sizeSwitchState = o.size == kFullSize ? 1 : 0;
 
     bool writeFailed = false;
+    double frameTime = -1;
     RenderHooks hooks;
     hooks.steps = o.scalar ? ref::kEffectSteps : kEffectSteps;
     hooks.draw = [&](const OutputBitmap& bm) {
-        if (!writeFailed && !sink->write(bm.data, bm.rowBytes, s.Width, s.Height, -1))
+        if (!writeFailed && !sink->write(bm.data, bm.rowBytes, s.Width, s.Height, frameTime))
             writeFailed = true;
     };
     ViewCallbacks callbacks;
@@ -269,6 +312,7 @@ int render_main(int argc, char** argv) {
     std::vector<uint8_t> frame(4 * static_cast<size_t>(w) * h);
     long long done = 0, drawn = 0;
     int status = 0;
+    Progress progress(o.quiet, source->frameCount(), o.frames);
     while (o.frames < 0 || done < o.frames) {
         const FrameSource::Read r = source->read(frame.data(), 4 * w);
         if (r == FrameSource::Read::End) break;
@@ -276,15 +320,17 @@ int render_main(int argc, char** argv) {
             status = fail(source->error());
             break;
         }
+        frameTime = source->frameTime();
         camera.deliver(s, frame.data(), w, h);
         ingest_frame(s, v, callbacks);
         if (render_pass(s, v, controls, hooks)) ++drawn;
-        ++done;
+        progress.update(++done);
         if (writeFailed) {
             status = fail(sink->error());
             break;
         }
     }
+    progress.done();
     if (status == 0 && !sink->finish()) status = fail(sink->error());
     if (status != 0) {
         sink->abort();
