@@ -293,7 +293,11 @@ int AvInput::openVideo() {
     Impl& d = *impl_;
     const AVCodec* codec = nullptr;
     const int idx = av_find_best_stream(d.fmt.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    if (idx == AVERROR_STREAM_NOT_FOUND) return d.fail(idx, "has no video stream");
+    if (idx == AVERROR_STREAM_NOT_FOUND) {
+        d.fail(idx, "");
+        d.error = d.name + ": has no video stream";
+        return idx;
+    }
     if (idx < 0 || !codec) return d.fail(idx < 0 ? idx : AVERROR_DECODER_NOT_FOUND, "has no decoder for its video");
     CodecPtr dec(avcodec_alloc_context3(codec));
     if (!dec) return d.fail(AVERROR(ENOMEM), "out of memory");
