@@ -21,13 +21,13 @@ public:
 
     Read read(uint8_t* dst, int rowBytes) override {
         switch (in_->read(frame_)) {
-        case AvInput::Read::End:
-            return Read::End;
-        case AvInput::Read::Error:
-            error_ = in_->error();
-            return Read::Error;
-        case AvInput::Read::Frame:
-            break;
+            case AvInput::Read::End:
+                return Read::End;
+            case AvInput::Read::Error:
+                error_ = in_->error();
+                return Read::Error;
+            case AvInput::Read::Frame:
+                break;
         }
         // A picture whose size changed mid-stream is scaled to the stream's first size.
         if (!scaler_.scale(frame_.pixels.data(), frame_.width, frame_.height, frame_.rowBytes, dst,

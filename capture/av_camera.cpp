@@ -66,7 +66,9 @@ std::string device_source_text(const std::string& format, const std::string& dev
     return format + ":" + device;
 }
 
-bool has_prefix(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+bool has_prefix(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
 
 std::vector<CameraInfo> list_devices() {
     std::vector<CameraInfo> out;
@@ -109,7 +111,8 @@ int av_enter_movies() {
 bool resolve_camera_source(const std::string& source, CameraSource& out, std::string& why) {
     out = CameraSource{};
     if (source.empty()) {
-        for (const CameraInfo& cam : list_devices()) return resolve_camera_source(cam.source, out, why);
+        for (const CameraInfo& cam : list_devices())
+            return resolve_camera_source(cam.source, out, why);
 #if defined(__APPLE__)
         out.format = "avfoundation";
         out.url = "default";
@@ -169,9 +172,9 @@ struct AvInput::Impl {
     PacketPtr pkt = PacketPtr(av_packet_alloc());
     SwsPtr sws;
     int stream = -1;
-    bool flushing = false;        // the demuxer ended; the decoder is being drained
-    long long decoded = 0;        // pictures since opening
-    long long passPictures = 0;   // pictures since the last start-over
+    bool flushing = false;       // the demuxer ended; the decoder is being drained
+    long long decoded = 0;       // pictures since opening
+    long long passPictures = 0;  // pictures since the last start-over
     int64_t firstPts = AV_NOPTS_VALUE;
     int status = 0;
     std::string error;
@@ -209,10 +212,9 @@ struct AvInput::Impl {
                 std::memcpy(out.pixels.data() + static_cast<size_t>(y) * out.rowBytes,
                             f->data[0] + static_cast<ptrdiff_t>(y) * f->linesize[0], out.rowBytes);
         } else {
-            sws.reset(sws_getCachedContext(sws.release(), f->width, f->height,
-                                           static_cast<AVPixelFormat>(f->format), f->width,
-                                           f->height, AV_PIX_FMT_ARGB, kSwsFlags, nullptr, nullptr,
-                                           nullptr));
+            sws.reset(sws_getCachedContext(
+                sws.release(), f->width, f->height, static_cast<AVPixelFormat>(f->format), f->width,
+                f->height, AV_PIX_FMT_ARGB, kSwsFlags, nullptr, nullptr, nullptr));
             if (!sws) {
                 const char* pf = av_get_pix_fmt_name(static_cast<AVPixelFormat>(f->format));
                 fail(AVERROR(ENOSYS), std::string("cannot convert pictures of pixel format ") +
@@ -226,7 +228,8 @@ struct AvInput::Impl {
         int64_t pts = f->best_effort_timestamp;
         if (pts != AV_NOPTS_VALUE) {
             if (firstPts == AV_NOPTS_VALUE) firstPts = pts;
-            out.time = static_cast<double>(pts - firstPts) * av_q2d(fmt->streams[stream]->time_base);
+            out.time =
+                static_cast<double>(pts - firstPts) * av_q2d(fmt->streams[stream]->time_base);
         } else {
             out.time = -1;
         }
@@ -298,7 +301,8 @@ int AvInput::openVideo() {
         d.error = d.name + ": has no video stream";
         return idx;
     }
-    if (idx < 0 || !codec) return d.fail(idx < 0 ? idx : AVERROR_DECODER_NOT_FOUND, "has no decoder for its video");
+    if (idx < 0 || !codec)
+        return d.fail(idx < 0 ? idx : AVERROR_DECODER_NOT_FOUND, "has no decoder for its video");
     CodecPtr dec(avcodec_alloc_context3(codec));
     if (!dec) return d.fail(AVERROR(ENOMEM), "out of memory");
     AVStream* st = d.fmt->streams[idx];
@@ -307,7 +311,8 @@ int AvInput::openVideo() {
     dec->pkt_timebase = st->time_base;
     r = avcodec_open2(dec.get(), codec, nullptr);
     if (r < 0) return d.fail(r, "cannot open the video decoder");
-    if (dec->width <= 0 || dec->height <= 0) return d.fail(AVERROR_INVALIDDATA, "video has no picture size");
+    if (dec->width <= 0 || dec->height <= 0)
+        return d.fail(AVERROR_INVALIDDATA, "video has no picture size");
     for (unsigned i = 0; i < d.fmt->nb_streams; ++i)
         if (static_cast<int>(i) != idx) d.fmt->streams[i]->discard = AVDISCARD_ALL;
     d.stream = idx;
@@ -315,17 +320,29 @@ int AvInput::openVideo() {
     return 0;
 }
 
-int AvInput::width() const { return impl_->dec ? impl_->dec->width : 0; }
-int AvInput::height() const { return impl_->dec ? impl_->dec->height : 0; }
+int AvInput::width() const {
+    return impl_->dec ? impl_->dec->width : 0;
+}
+int AvInput::height() const {
+    return impl_->dec ? impl_->dec->height : 0;
+}
 long long AvInput::frameCount() const {
     if (impl_->stream < 0) return -1;
     const int64_t n = impl_->fmt->streams[impl_->stream]->nb_frames;
     return n > 0 ? n : -1;
 }
-bool AvInput::paced() const { return impl_->live && !impl_->src.device; }
-const std::string& AvInput::name() const { return impl_->name; }
-int AvInput::status() const { return impl_->status; }
-const std::string& AvInput::error() const { return impl_->error; }
+bool AvInput::paced() const {
+    return impl_->live && !impl_->src.device;
+}
+const std::string& AvInput::name() const {
+    return impl_->name;
+}
+int AvInput::status() const {
+    return impl_->status;
+}
+const std::string& AvInput::error() const {
+    return impl_->error;
+}
 
 AvInput::Read AvInput::read(ArgbFrame& out) {
     Impl& d = *impl_;
@@ -415,11 +432,11 @@ struct CameraReader::Impl {
     std::thread thread;
     mutable std::mutex m;
     mutable std::condition_variable cv;
-    bool running = false;   // start()ed and not stop()ped
+    bool running = false;  // start()ed and not stop()ped
     bool quit = false;
     bool ended = false;
-    bool fresh = false;     // latest holds a picture not taken yet
-    bool repace = true;     // the next picture sets a new pacing origin
+    bool fresh = false;  // latest holds a picture not taken yet
+    bool repace = true;  // the next picture sets a new pacing origin
     ArgbFrame latest;
     Stats stats;
     int status = 0;
@@ -464,8 +481,9 @@ struct CameraReader::Impl {
                     originTime = back.time;
                 }
                 lastTime = back.time;
-                const auto due = origin + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                              std::chrono::duration<double>(back.time - originTime));
+                const auto due =
+                    origin + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                 std::chrono::duration<double>(back.time - originTime));
                 std::unique_lock<std::mutex> lk(m);
                 if (cv.wait_until(lk, due, [&] { return quit; })) return;
             }
@@ -487,7 +505,9 @@ CameraReader::CameraReader(std::unique_ptr<AvInput> input) : impl_(std::make_uni
     impl_->input = std::move(input);
 }
 
-CameraReader::~CameraReader() { shutdown(); }
+CameraReader::~CameraReader() {
+    shutdown();
+}
 
 void CameraReader::start() {
     Impl& d = *impl_;
@@ -556,5 +576,9 @@ std::string CameraReader::error() const {
     return impl_->error;
 }
 
-int CameraReader::width() const { return impl_->width; }
-int CameraReader::height() const { return impl_->height; }
+int CameraReader::width() const {
+    return impl_->width;
+}
+int CameraReader::height() const {
+    return impl_->height;
+}

@@ -66,8 +66,8 @@ public:
     // Picks the best video stream and opens its decoder. Returns 0 or a status.
     int openVideo();
 
-    int width() const;   // pixels, of the video stream; 0 before openVideo
-    int height() const;  // pixels
+    int width() const;             // pixels, of the video stream; 0 before openVideo
+    int height() const;            // pixels
     long long frameCount() const;  // pictures in the stream when the container says so, else -1
     bool paced() const;  // live and not a device: the reader keeps the input's own frame rate
     const std::string& name() const;  // the source text, for messages

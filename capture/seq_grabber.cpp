@@ -15,7 +15,9 @@ int16_t narrow_status(int status) {
 
 SeqGrabber::SeqGrabber() = default;
 
-SeqGrabber::~SeqGrabber() { close(); }
+SeqGrabber::~SeqGrabber() {
+    close();
+}
 
 std::shared_ptr<SeqGrabber> SeqGrabber::open(const std::string& source, std::string* why) {
     int status = 0;
@@ -169,7 +171,9 @@ void SeqGrabber::close() {
     if (reader_) reader_->shutdown();
 }
 
-std::string SeqGrabber::lastError() const { return reader_ ? reader_->error() : std::string(); }
+std::string SeqGrabber::lastError() const {
+    return reader_ ? reader_->error() : std::string();
+}
 
 int16_t SGGrabFrameComplete(SGChannel c, int16_t bufferNum, uint8_t* done) {
     if (!c || !c->grabber) return kParamErr;
@@ -185,4 +189,6 @@ int16_t QTNewGWorldFromPtr(std::unique_ptr<GWorld>& out, int pixelFormat, const 
     return out ? 0 : kMemFullErr;
 }
 
-int16_t SGIdle(SeqGrabber* g) { return g ? g->idle() : kParamErr; }
+int16_t SGIdle(SeqGrabber* g) {
+    return g ? g->idle() : kParamErr;
+}

@@ -17,15 +17,15 @@ struct ArgbFrame;
 
 // Statuses besides 0 (success) and FFmpeg's, which come narrowed to 16 bits (an errno-based
 // one as minus errno).
-constexpr int16_t kParamErr = -50;          // a null or out-of-range argument
-constexpr int16_t kMemFullErr = -108;       // out of memory
-constexpr int16_t kNoGWorldErr = -9400;     // the preview needs an offscreen world first
+constexpr int16_t kParamErr = -50;             // a null or out-of-range argument
+constexpr int16_t kMemFullErr = -108;          // out of memory
+constexpr int16_t kNoGWorldErr = -9400;        // the preview needs an offscreen world first
 constexpr int16_t kNotInitializedErr = -9401;  // SGInitialize or SGNewChannel has not run
-constexpr int16_t kCameraEndedErr = -9402;  // the input has ended or failed; see lastError()
+constexpr int16_t kCameraEndedErr = -9402;     // the input has ended or failed; see lastError()
 
-constexpr uint32_t kVideoMediaType = 0x76696465;   // 'vide'
+constexpr uint32_t kVideoMediaType = 0x76696465;        // 'vide'
 constexpr uint32_t kSeqGrabComponentType = 0x62617267;  // 'barg'
-constexpr int kSeqGrabPreview = 2;           // channel usage: preview only
+constexpr int kSeqGrabPreview = 2;                      // channel usage: preview only
 
 // Narrows an FFmpeg status to the grabber's 16 bits; 0 stays 0, a failure never becomes 0.
 int16_t narrow_status(int status);
@@ -55,13 +55,13 @@ public:
     static std::shared_ptr<SeqGrabber> open(const std::string& source, std::string* why = nullptr);
     ~SeqGrabber() override;
 
-    int16_t initialize();                                    // SGInitialize
-    int16_t newChannel(uint32_t mediaType, SGChannel* out);  // SGNewChannel
-    int16_t getSrcVideoBounds(SGChannel c, Rect16& r);       // SGGetSrcVideoBounds
-    int16_t setChannelUsage(SGChannel c, int usage);         // SGSetChannelUsage
-    int16_t setChannelBounds(SGChannel c, const Rect16& r);  // SGSetChannelBounds
-    int16_t setGWorld(GWorld* world);                        // SGSetGWorld
-    int16_t setChannelRefCon(SGChannel c, void* refCon);     // SGSetChannelRefCon
+    int16_t initialize();                                                 // SGInitialize
+    int16_t newChannel(uint32_t mediaType, SGChannel* out);               // SGNewChannel
+    int16_t getSrcVideoBounds(SGChannel c, Rect16& r);                    // SGGetSrcVideoBounds
+    int16_t setChannelUsage(SGChannel c, int usage);                      // SGSetChannelUsage
+    int16_t setChannelBounds(SGChannel c, const Rect16& r);               // SGSetChannelBounds
+    int16_t setGWorld(GWorld* world);                                     // SGSetGWorld
+    int16_t setChannelRefCon(SGChannel c, void* refCon);                  // SGSetChannelRefCon
     int16_t getVideoBottlenecks(SGChannel c, VideoBottlenecks& b);        // SGGetVideoBottlenecks
     int16_t setVideoBottlenecks(SGChannel c, const VideoBottlenecks& b);  // SGSetVideoBottlenecks
     // SGIdle: draws the newest picture not drawn yet, if any, and calls the grab-complete

@@ -8,11 +8,11 @@ extern "C" {
 }
 
 #include "QTMovie.h"
+#include "av_camera.h"
 #include "camera_test_support.h"
 #include "frame_history.h"
 #include "pipeline_state.h"
 #include "seq_grabber.h"
-#include "av_camera.h"
 
 namespace {
 
@@ -77,9 +77,9 @@ TEST(CameraSetup, UnopenableSourceReportsOpenDefaultComponent) {
 // The camera size rule, by itself and through a real source of each size.
 struct SizeCase {
     const char* name;
-    int16_t w, h;      // the camera's native size
+    int16_t w, h;  // the camera's native size
     int16_t largeW, largeH;
-    bool rebounded;    // SGSetChannelBounds ran during set-up
+    bool rebounded;  // SGSetChannelBounds ran during set-up
     int smallW, smallH, smallRowBytes;
 };
 
@@ -125,8 +125,8 @@ TEST(CameraSetup, SourceWithoutVideoReportsSGNewChannel) {
     c.cameraSource = "lavfi:sine=frequency=440";
     EXPECT_FALSE(setup_camera(s, c));
     ASSERT_EQ(spy.texts().size(), 1u);
-    EXPECT_EQ(spy.texts()[0],
-              "SGNewChannel\nerror code = " + std::to_string(narrow_status(AVERROR_STREAM_NOT_FOUND)));
+    EXPECT_EQ(spy.texts()[0], "SGNewChannel\nerror code = " +
+                                  std::to_string(narrow_status(AVERROR_STREAM_NOT_FOUND)));
     EXPECT_EQ(s.LargeWidth, 0);
 }
 
@@ -142,7 +142,8 @@ TEST(CameraSetup, BrokenGraphAndNonVideoFilesCannotBeOpened) {
         CaptureState c;
         c.cameraSource = source;
         EXPECT_FALSE(setup_camera(s, c));
-        EXPECT_EQ(spy.texts(), (std::vector<std::string>{"OpenDefaultComponent SeqGrabComponentType"}));
+        EXPECT_EQ(spy.texts(),
+                  (std::vector<std::string>{"OpenDefaultComponent SeqGrabComponentType"}));
         EXPECT_FALSE(c.theSeqGrabber);
     }
 }
@@ -163,20 +164,22 @@ TEST(CameraSetup, CallsOutOfOrderAreReportedNotCrashed) {
     EXPECT_FALSE(start_camera(c));
     camera_idle(c);
     close_camera(c);
-    EXPECT_EQ(spy.texts(), (std::vector<std::string>{
-                               "SGSetChannelRefCon\nerror code = " + std::to_string(kNotInitializedErr),
-                               "SGStartPreview\nerror code = " + std::to_string(kNotInitializedErr)}));
+    EXPECT_EQ(spy.texts(),
+              (std::vector<std::string>{
+                  "SGSetChannelRefCon\nerror code = " + std::to_string(kNotInitializedErr),
+                  "SGStartPreview\nerror code = " + std::to_string(kNotInitializedErr)}));
 }
 
 TEST(CameraSetup, StatusesNarrowWithoutBecomingSuccess) {
     EXPECT_EQ(narrow_status(0), 0);
-    EXPECT_EQ(narrow_status(-2), -2);                // AVERROR(ENOENT)
-    EXPECT_NE(narrow_status(-0x10000), 0);           // low 16 bits all zero
+    EXPECT_EQ(narrow_status(-2), -2);       // AVERROR(ENOENT)
+    EXPECT_NE(narrow_status(-0x10000), 0);  // low 16 bits all zero
     EXPECT_NE(narrow_status(AVERROR_STREAM_NOT_FOUND), 0);
 }
 
 TEST(CameraList, EndsWithTheDemoScene) {
     const std::string text = camera_list_text();
     ASSERT_FALSE(text.empty());
-    EXPECT_EQ(text.substr(text.rfind("demo\t")), std::string("demo\t") + list_cameras().back().description + "\n");
+    EXPECT_EQ(text.substr(text.rfind("demo\t")),
+              std::string("demo\t") + list_cameras().back().description + "\n");
 }

@@ -12,7 +12,9 @@ namespace {
 
 std::vector<std::string> g_texts;
 
-std::string identity(const char* key) { return key; }
+std::string identity(const char* key) {
+    return key;
+}
 
 void record(const std::string&, const std::string& text, const std::string&) {
     g_texts.push_back(text);
@@ -24,13 +26,20 @@ ErrorSpy::ErrorSpy() {
     g_texts.clear();
     set_error_msg_backend(identity, record);
 }
-ErrorSpy::~ErrorSpy() { set_error_msg_backend(nullptr, nullptr); }
-const std::vector<std::string>& ErrorSpy::texts() const { return g_texts; }
-void ErrorSpy::clear() { g_texts.clear(); }
+ErrorSpy::~ErrorSpy() {
+    set_error_msg_backend(nullptr, nullptr);
+}
+const std::vector<std::string>& ErrorSpy::texts() const {
+    return g_texts;
+}
+void ErrorSpy::clear() {
+    g_texts.clear();
+}
 
 void CountingReceiver::MyMovieDrawingCompleteMethod() {
     ++count;
-    lastBuffer.assign(s_.srcData, s_.srcData + static_cast<size_t>(s_.LargeSrcRowBytes) * s_.LargeHeight);
+    lastBuffer.assign(s_.srcData,
+                      s_.srcData + static_cast<size_t>(s_.LargeSrcRowBytes) * s_.LargeHeight);
 }
 
 bool idle_until_delivery(CaptureState& c, CountingReceiver& r, std::chrono::milliseconds timeout) {

@@ -105,7 +105,7 @@ std::string write_clip(const ClipSpec& spec) {
     for (int n = 0; n < spec.frames; ++n) {
         if (av_frame_make_writable(frame.get()) < 0) return "writable frame";
         (spec.paint ? spec.paint : paint_pattern)(n, argb.data(), 4 * spec.width, spec.width,
-                                                 spec.height);
+                                                  spec.height);
         const uint8_t* src[4] = {argb.data(), nullptr, nullptr, nullptr};
         const int srcStride[4] = {4 * spec.width, 0, 0, 0};
         sws_scale(sws.get(), src, srcStride, 0, spec.height, frame->data, frame->linesize);

@@ -11,10 +11,10 @@
 using PaintFn = std::function<void(int n, uint8_t* argb, int rowBytes, int width, int height)>;
 
 struct ClipSpec {
-    std::string path;                // the container follows the file name's ending
-    std::string codec = "rawvideo";  // encoder name
+    std::string path;                  // the container follows the file name's ending
+    std::string codec = "rawvideo";    // encoder name
     std::string pixelFormat = "argb";  // the encoder's pixel format
-    int width = 64, height = 48;     // pixels
+    int width = 64, height = 48;       // pixels
     int frames = 10;
     int fps = 25;
     PaintFn paint;  // a moving test pattern when empty

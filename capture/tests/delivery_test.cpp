@@ -49,7 +49,9 @@ int pattern_number(const uint8_t* buffer, int rowBytes, int w, int h, int frames
         const std::vector<uint8_t> p = pattern_picture(n, w, h);
         bool same = true;
         for (int y = 0; y < h && same; ++y)
-            same = std::memcmp(buffer + static_cast<size_t>(y) * rowBytes, p.data() + 4 * static_cast<size_t>(y) * w, 4 * static_cast<size_t>(w)) == 0;
+            same = std::memcmp(buffer + static_cast<size_t>(y) * rowBytes,
+                               p.data() + 4 * static_cast<size_t>(y) * w,
+                               4 * static_cast<size_t>(w)) == 0;
         if (same) return n;
     }
     return -1;
@@ -60,7 +62,8 @@ int touched_outside(const PipelineState& s, const std::vector<uint8_t>& buf, int
     int touched = 0;
     for (int y = 0; y < s.LargeHeight; ++y)
         for (int b = 0; b < s.LargeSrcRowBytes; ++b)
-            if ((y >= h || b >= 4 * w) && buf[static_cast<size_t>(y) * s.LargeSrcRowBytes + b] != kSentinel)
+            if ((y >= h || b >= 4 * w) &&
+                buf[static_cast<size_t>(y) * s.LargeSrcRowBytes + b] != kSentinel)
                 ++touched;
     return touched;
 }
@@ -114,7 +117,8 @@ TEST(Delivery, HalfSizeFillsTopLeftCornerWithFullStride) {
         ASSERT_TRUE(scaler.scale(p.data(), 64, 48, 256, half.data(), 32, 24, 128));
         matched = true;
         for (int y = 0; y < 24 && matched; ++y)
-            matched = std::memcmp(buf.data() + y * cam.s.LargeSrcRowBytes, half.data() + y * 128, 128) == 0;
+            matched = std::memcmp(buf.data() + y * cam.s.LargeSrcRowBytes, half.data() + y * 128,
+                                  128) == 0;
     }
     EXPECT_TRUE(matched);
 }
@@ -284,7 +288,8 @@ TEST(Reader, SlowConsumerGetsOnlyTheNewestPictures) {
         ASSERT_EQ(cam.view.count, before + 1);
         camera_idle(cam.c);  // nothing new: no picture is delivered twice
         ASSERT_EQ(cam.view.count, before + 1);
-        const int n = pattern_number(cam.view.lastBuffer.data(), cam.s.LargeSrcRowBytes, 32, 16, 400);
+        const int n =
+            pattern_number(cam.view.lastBuffer.data(), cam.s.LargeSrcRowBytes, 32, 16, 400);
         ASSERT_GE(n, 0);
         if (last >= 0 && n > last) skips += n - last - 1 > 0;
         if (n <= last) break;  // the clip started over; stop before mixing passes
@@ -311,7 +316,8 @@ TEST(Reader, VideoFileStartsOverAtItsEnd) {
     std::vector<int> seen;
     for (int i = 0; i < 10; ++i) {
         ASSERT_TRUE(idle_until_delivery(cam.c, cam.view));
-        seen.push_back(pattern_number(cam.view.lastBuffer.data(), cam.s.LargeSrcRowBytes, 32, 16, 3));
+        seen.push_back(
+            pattern_number(cam.view.lastBuffer.data(), cam.s.LargeSrcRowBytes, 32, 16, 3));
     }
     int wraps = 0;
     for (size_t i = 1; i < seen.size(); ++i) wraps += seen[i] <= seen[i - 1];
@@ -347,7 +353,8 @@ protected:
     }
     std::string save(const std::string& name, const std::vector<char>& data) {
         const std::string p = dir.path(name);
-        std::ofstream(p, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
+        std::ofstream(p, std::ios::binary)
+            .write(data.data(), static_cast<std::streamsize>(data.size()));
         return p;
     }
     std::string corrupt() {
@@ -356,7 +363,8 @@ protected:
         return save("corrupt.nut", d);
     }
     std::string truncated() {
-        return save("truncated.nut", std::vector<char>(bytes.begin(), bytes.begin() + bytes.size() * 6 / 10));
+        return save("truncated.nut",
+                    std::vector<char>(bytes.begin(), bytes.begin() + bytes.size() * 6 / 10));
     }
     TempDir dir;
     ClipSpec clip;
@@ -368,7 +376,8 @@ TEST_F(DamagedClip, LiveCameraSkipsBadPicturesAndKeepsPlaying) {
         ErrorSpy spy;
         LiveCamera cam;
         ASSERT_TRUE(cam.start(path)) << path;
-        for (int i = 0; i < 25; ++i) ASSERT_TRUE(idle_until_delivery(cam.c, cam.view)) << path << " " << i;
+        for (int i = 0; i < 25; ++i)
+            ASSERT_TRUE(idle_until_delivery(cam.c, cam.view)) << path << " " << i;
         EXPECT_TRUE(spy.texts().empty());
     }
 }
@@ -399,7 +408,8 @@ TEST_F(DamagedClip, RenderModeStopsAtTheBadPictureNamingTheInput) {
         EXPECT_GT(good, 0);
         EXPECT_LT(good, 20);
         EXPECT_NE(in->status(), 0);
-        EXPECT_EQ(in->error().rfind(path + ": cannot decode picture " + std::to_string(good + 1), 0), 0u)
+        EXPECT_EQ(
+            in->error().rfind(path + ": cannot decode picture " + std::to_string(good + 1), 0), 0u)
             << in->error();
     }
 }

@@ -66,8 +66,8 @@ TEST(RenderInput, GeneratedFileGivesEveryPictureInOrder) {
     // The plain picture at full size, unmirrored: the R, G, B of every input picture from the
     // fourth on (the first three draw nothing).
     const std::string out = dir.path("out.rgb");
-    RenderRun run = render({"--quiet", "--effect", "normal", "--mirror", "off", "--size", "full",
-                            clip.path, out});
+    RenderRun run = render(
+        {"--quiet", "--effect", "normal", "--mirror", "off", "--size", "full", clip.path, out});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<uint8_t> rgb = read_file(out);
     ASSERT_EQ(rgb.size(), 9u * 64 * 48 * 3);
@@ -124,9 +124,11 @@ TEST(RenderInput, BadInputsGiveAClearMessageAndNoOutput) {
     struct Case {
         std::string input, message;
     } cases[] = {
-        {dir.path("missing.mov"), dir.path("missing.mov") + ": cannot open: No such file or directory"},
+        {dir.path("missing.mov"),
+         dir.path("missing.mov") + ": cannot open: No such file or directory"},
         {dir.path("notes.txt"), dir.path("notes.txt") + ": cannot open: "},
-        {"lavfi:sine=frequency=440:duration=1", "lavfi:sine=frequency=440:duration=1: has no video stream"},
+        {"lavfi:sine=frequency=440:duration=1",
+         "lavfi:sine=frequency=440:duration=1: has no video stream"},
         {"lavfi:nosuchsource", "lavfi:nosuchsource: cannot open: "},
         {"-", "standard input: give the size of the raw input frames with --raw-size WxH"},
     };
@@ -149,12 +151,15 @@ TEST(RenderInput, DecodeErrorStopsWithTheInputNamed) {
     std::vector<uint8_t> d = read_file(clip.path);
     for (size_t i = d.size() / 2; i < d.size() / 2 + 300; ++i) d[i] = static_cast<uint8_t>(i * 37);
     const std::string bad = dir.path("bad.nut");
-    std::ofstream(bad, std::ios::binary).write(reinterpret_cast<const char*>(d.data()), static_cast<std::streamsize>(d.size()));
+    std::ofstream(bad, std::ios::binary)
+        .write(reinterpret_cast<const char*>(d.data()), static_cast<std::streamsize>(d.size()));
 
     const std::string out = dir.path("out.rgb");
     RenderRun run = render({"--quiet", bad, out});
     EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.err.find("wobblescope render: " + bad + ": cannot decode picture "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("wobblescope render: " + bad + ": cannot decode picture "),
+              std::string::npos)
+        << run.err;
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_FALSE(std::filesystem::exists(out + ".part"));
 }
@@ -166,10 +171,12 @@ TEST(RenderInput, RawFramesStillWork) {
         std::ofstream f(raw, std::ios::binary);
         for (int n = 0; n < 5; ++n) {
             const std::vector<uint8_t> p = pattern_picture(n, 16, 8);
-            f.write(reinterpret_cast<const char*>(p.data()), static_cast<std::streamsize>(p.size()));
+            f.write(reinterpret_cast<const char*>(p.data()),
+                    static_cast<std::streamsize>(p.size()));
         }
     }
-    RenderRun run = render({"--quiet", "--raw-size", "16x8", "--size", "full", raw, dir.path("o.rgb")});
+    RenderRun run =
+        render({"--quiet", "--raw-size", "16x8", "--size", "full", raw, dir.path("o.rgb")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read_file(dir.path("o.rgb")).size(), 2u * 16 * 8 * 3);
 }
@@ -185,7 +192,9 @@ TEST(RenderInput, RenderToolDeliversWhatTheLiveCameraDelivers) {
     clip.width = 1280;
     clip.height = 720;
     clip.frames = 5;
-    clip.paint = [](int, uint8_t* argb, int rowBytes, int w, int h) { paint_pattern(0, argb, rowBytes, w, h); };
+    clip.paint = [](int, uint8_t* argb, int rowBytes, int w, int h) {
+        paint_pattern(0, argb, rowBytes, w, h);
+    };
     ASSERT_EQ(write_clip(clip), "");
 
     const std::string out = dir.path("out.rgb");
@@ -210,8 +219,9 @@ TEST(RenderInput, RenderToolDeliversWhatTheLiveCameraDelivers) {
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 426; ++x)
             for (int ch = 0; ch < 3; ++ch)
-                wrong += rgb[((426 * 240) + y * 426 + x) * 3 + ch] !=
-                         view.lastBuffer[static_cast<size_t>(y) * s.LargeSrcRowBytes + 4 * x + 1 + ch];
+                wrong +=
+                    rgb[((426 * 240) + y * 426 + x) * 3 + ch] !=
+                    view.lastBuffer[static_cast<size_t>(y) * s.LargeSrcRowBytes + 4 * x + 1 + ch];
     EXPECT_EQ(wrong, 0);
     release_pipeline(s);
 }
