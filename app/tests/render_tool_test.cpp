@@ -160,13 +160,11 @@ TEST_P(RenderToolBadInput, FailsWithAClearMessageAndWritesNothing) {
         std::ofstream partial(path("partial.argb"), std::ios::binary);
         partial << std::string(4 * 8 * 4 * 5 + 17, 'x');
     }
-    mkdir(path("locked").c_str(), 0500);
     std::vector<std::string> args;
     for (std::string a : GetParam().args) {
         if (a == "{in}") a = in;
         if (a == "{partial}") a = path("partial.argb");
         if (a == "{out}") a = path("out.rgb");
-        if (a == "{locked}") a = path("locked/out.rgb");
         args.push_back(a);
     }
     EXPECT_NE(0, run(args));
@@ -195,11 +193,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"MissingValue", {"{in}", "{out}", "--raw-size"}, "--raw-size wants WxH"}),
     [](const auto& info) { return info.param.name; });
 
-TEST_F(RenderTool, UnwritableOutputFailsCleanly) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+// An output that cannot be created (its directory is a file, which stops root as well).
+TEST_F(RenderTool, UncreatableOutputFailsCleanly) {
     const std::string in = write_clip("in.argb", clip(8, 4, 6, 5));
-    mkdir(path("locked").c_str(), 0500);
-    EXPECT_NE(0, run({"--raw-size", "8x4", in, path("locked/out.rgb")}));
+    EXPECT_NE(0, run({"--raw-size", "8x4", in, in + "/out.rgb"}));
     EXPECT_NE(said.find("cannot create"), std::string::npos) << said;
 }
 
