@@ -49,6 +49,9 @@ using DeviceListPtr = std::unique_ptr<AVDeviceInfoList, DeviceListFreer>;
 
 // Both conversions (decoded picture to A, R, G, B, and A, R, G, B to the channel bounds) use
 // the same filter, so the live view and the render tool produce the same bytes.
+constexpr int kMaxBadInARow =
+    300;  // live pictures skipped in a row before the input counts as failed
+
 constexpr int kSwsFlags = SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP;
 
 std::string av_error_text(int status) {
@@ -175,9 +178,19 @@ struct AvInput::Impl {
     bool flushing = false;       // the demuxer ended; the decoder is being drained
     long long decoded = 0;       // pictures since opening
     long long passPictures = 0;  // pictures since the last start-over
+    int badInARow = 0;           // live: failed packets and pictures since the last good picture
     int64_t firstPts = AV_NOPTS_VALUE;
     int status = 0;
     std::string error;
+
+    // A live input skips a picture it cannot decode, but not endlessly. Returns false (with the
+    // failure recorded) when the input is not live or has failed too often in a row.
+    bool skipBad(int code) {
+        if (live && ++badInARow <= kMaxBadInARow) return true;
+        fail(code, live ? "cannot decode " + std::to_string(badInARow - 1) + " pictures in a row"
+                        : "cannot decode picture " + std::to_string(decoded + 1));
+        return false;
+    }
 
     int fail(int code, const std::string& what) {
         status = code;
@@ -235,6 +248,7 @@ struct AvInput::Impl {
         }
         out.number = decoded++;
         ++passPictures;
+        badInARow = 0;
         return true;
     }
 };
@@ -363,11 +377,11 @@ AvInput::Read AvInput::read(ArgbFrame& out) {
             return Read::End;
         }
         if (r != AVERROR(EAGAIN)) {
-            if (d.live) continue;
-            d.fail(r, "cannot decode picture " + std::to_string(d.decoded + 1));
-            return Read::Error;
+            if (!d.skipBad(r)) return Read::Error;
+            if (d.flushing) continue;  // the rest of the drained pictures may still be good
+        } else if (d.flushing) {
+            return Read::End;  // drained and still asking for input
         }
-        if (d.flushing) return Read::End;  // drained and still asking for input
         r = av_read_frame(d.fmt.get(), d.pkt.get());
         if (r == AVERROR(EAGAIN)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -389,9 +403,8 @@ AvInput::Read AvInput::read(ArgbFrame& out) {
         }
         r = avcodec_send_packet(d.dec.get(), d.pkt.get());
         av_packet_unref(d.pkt.get());
-        if (r < 0 && r != AVERROR(EAGAIN) && !d.live) {
-            d.fail(r, "cannot decode picture " + std::to_string(d.decoded + 1));
-            return Read::Error;
+        if (r < 0 && r != AVERROR(EAGAIN)) {
+            if (!d.skipBad(r)) return Read::Error;
         }
     }
 }

@@ -2,6 +2,7 @@
 // Frame delivery through the real grabber: generated clips and libavfilter sources as cameras.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -380,6 +381,24 @@ TEST_F(DamagedClip, LiveCameraSkipsBadPicturesAndKeepsPlaying) {
             ASSERT_TRUE(idle_until_delivery(cam.c, cam.view)) << path << " " << i;
         EXPECT_TRUE(spy.texts().empty());
     }
+}
+
+TEST_F(DamagedClip, LiveFileWithNothingDecodableEndsTheReader) {
+    // Everything from the first picture's PNG signature on is overwritten.
+    std::vector<char> d = bytes;
+    const std::string png = "\x89PNG";
+    const auto first = std::search(d.begin(), d.end(), png.begin(), png.end());
+    ASSERT_NE(first, d.end());
+    for (auto i = first; i != d.end(); ++i) *i = static_cast<char>((i - d.begin()) * 37);
+    ErrorSpy spy;
+    LiveCamera cam;
+    ASSERT_TRUE(cam.start(save("garbage.nut", d)));
+    // The reader gives up instead of starting over forever.
+    EXPECT_FALSE(cam.reader().waitDecoded(1, std::chrono::seconds(20)));
+    EXPECT_TRUE(cam.reader().finished());
+    EXPECT_EQ(SGIdle(cam.c.theSeqGrabber.get()), kCameraEndedErr);
+    EXPECT_EQ(cam.view.count, 0);
+    EXPECT_TRUE(spy.texts().empty());
 }
 
 TEST_F(DamagedClip, HeaderOnlyFileCannotBeOpened) {
