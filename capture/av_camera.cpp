@@ -102,6 +102,8 @@ const char* const kDemoGraph =
     "nb_colors=4,format=gbrp[g];testsrc2=s=640x480:r=30,format=gbrp[t];"
     "[g][t]blend=all_mode=softlight,format=argb";
 
+const int kUnrecognisedInput = AVERROR_INVALIDDATA;
+
 int av_enter_movies() {
     static std::once_flag once;
     std::call_once(once, [] {

@@ -49,6 +49,9 @@ struct CameraInfo {
 // The video devices found, then the built-in demo scene.
 std::vector<CameraInfo> list_cameras();
 
+// The status of AvInput::open for a file whose contents no demuxer recognises.
+extern const int kUnrecognisedInput;
+
 // One video input, decoded picture by picture. Not thread-safe: one thread at a time.
 class AvInput {
 public:
