@@ -49,10 +49,11 @@ using DeviceListPtr = std::unique_ptr<AVDeviceInfoList, DeviceListFreer>;
 
 // Both conversions (decoded picture to A, R, G, B, and A, R, G, B to the channel bounds) use
 // the same filter, so the live view and the render tool produce the same bytes.
-constexpr int kMaxBadInARow =
-    300;  // live pictures skipped in a row before the input counts as failed
+constexpr double kDefaultInterval = 1.0 / 30;  // seconds between pictures of unknown rate
+// Live pictures skipped in a row before the input counts as failed.
+constexpr int kMaxBadInARow = 300;
 
-constexpr int kSwsFlags = SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP;
+constexpr int kSwsFlags = SWS_BILINEAR | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP;
 
 std::string av_error_text(int status) {
     char buf[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -347,6 +348,13 @@ long long AvInput::frameCount() const {
     const int64_t n = impl_->fmt->streams[impl_->stream]->nb_frames;
     return n > 0 ? n : -1;
 }
+double AvInput::frameInterval() const {
+    if (impl_->stream < 0) return kDefaultInterval;
+    const AVStream* st = impl_->fmt->streams[impl_->stream];
+    const AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
+    return rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : kDefaultInterval;
+}
+
 bool AvInput::paced() const {
     return impl_->live && !impl_->src.device;
 }
@@ -478,7 +486,10 @@ struct CameraReader::Impl {
                 cv.notify_all();
                 return;
             }
-            if (input->paced() && back.time >= 0) {
+            if (input->paced()) {
+                // Pictures without timestamps follow one another at the stream's frame rate.
+                if (back.time < 0)
+                    back.time = (lastTime < 0 ? 0 : lastTime) + input->frameInterval();
                 // Show each picture at its own time after the first; start again after a
                 // start-over, a restart of the preview, or a gap of more than a second.
                 const auto now = std::chrono::steady_clock::now();

@@ -73,6 +73,7 @@ public:
     int height() const;            // pixels
     long long frameCount() const;  // pictures in the stream when the container says so, else -1
     bool paced() const;  // live and not a device: the reader keeps the input's own frame rate
+    double frameInterval() const;  // seconds between pictures at the stream's rate (1/30 unknown)
     const std::string& name() const;  // the source text, for messages
 
     // Decodes the next picture into out, converted to A, R, G, B at its own size.
