@@ -47,12 +47,13 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using SwsPtr = std::unique_ptr<SwsContext, SwsFreer>;
 using DeviceListPtr = std::unique_ptr<AVDeviceInfoList, DeviceListFreer>;
 
-// Both conversions (decoded picture to A, R, G, B, and A, R, G, B to the channel bounds) use
-// the same filter, so the live view and the render tool produce the same bytes.
 constexpr double kDefaultInterval = 1.0 / 30;  // seconds between pictures of unknown rate
 // Live pictures skipped in a row before the input counts as failed.
 constexpr int kMaxBadInARow = 300;
 
+// Both conversions (decoded picture to A, R, G, B, and A, R, G, B to the channel bounds) use
+// the same filter with full chroma resolution, so the live view and the render tool produce the
+// same bytes.
 constexpr int kSwsFlags = SWS_BILINEAR | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP;
 
 std::string av_error_text(int status) {
