@@ -139,7 +139,8 @@ TEST(CameraSetup, BrokenGraphAndNonVideoFilesCannotBeOpened) {
     FILE* f = std::fopen(notes.c_str(), "w");
     std::fputs("not a video\n", f);
     std::fclose(f);
-    for (const std::string& source : {std::string("lavfi:nosuchsource"), notes}) {
+    for (const std::string& source :
+         {std::string("lavfi:nosuchsource"), notes, std::string("/dev/video99")}) {
         ErrorSpy spy;
         PipelineState s;
         CaptureState c;
@@ -184,4 +185,33 @@ TEST(CameraList, EndsWithTheDemoScene) {
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(text.substr(text.rfind("demo\t")),
               std::string("demo\t") + list_cameras().back().description + "\n");
+}
+
+TEST(CameraSource, EachFormOfTheOptionOpensWhatItNames) {
+    struct Case {
+        const char* source;
+        const char* format;
+        std::string url;
+        bool device, file;
+    };
+    const Case cases[] = {
+        {"demo", "lavfi", kDemoGraph, false, false},
+        {"lavfi:testsrc2=size=1280x720:rate=30", "lavfi", "testsrc2=size=1280x720:rate=30", false,
+         false},
+        {"/dev/video1", "v4l2", "/dev/video1", true, false},
+        {"v4l2:/dev/video2", "v4l2", "/dev/video2", true, false},
+        {"avfoundation:0", "avfoundation", "0", true, false},
+        {"dshow:video=Front Camera", "dshow", "video=Front Camera", true, false},
+        {"clips/walk.mp4", "", "clips/walk.mp4", false, true},
+        {"C:/clips/walk.mp4", "", "C:/clips/walk.mp4", false, true},
+    };
+    for (const Case& k : cases) {
+        CameraSource src;
+        std::string why;
+        ASSERT_TRUE(resolve_camera_source(k.source, src, why)) << k.source;
+        EXPECT_EQ(src.format, k.format) << k.source;
+        EXPECT_EQ(src.url, k.url) << k.source;
+        EXPECT_EQ(src.device, k.device) << k.source;
+        EXPECT_EQ(src.file, k.file) << k.source;
+    }
 }
