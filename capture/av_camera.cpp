@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "av_camera.h"
 
-#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -170,6 +170,11 @@ std::vector<CameraInfo> list_cameras() {
 // ---- AvInput ----
 
 struct AvInput::Impl {
+    static int interrupted_cb(void* opaque) {
+        return static_cast<const Impl*>(opaque)->interrupted.load() ? 1 : 0;
+    }
+
+    std::atomic<bool> interrupted{false};
     std::string name;
     CameraSource src;
     bool live = false;
@@ -287,13 +292,22 @@ std::unique_ptr<AvInput> AvInput::open(const std::string& source, bool live, int
             return nullptr;
         }
     }
-    AVDictionary* optsRaw = nullptr;
-    if (d.src.format == "avfoundation") av_dict_set(&optsRaw, "framerate", "30", 0);
-    std::unique_ptr<AVDictionary, DictFreer> opts(optsRaw);
-    AVFormatContext* ctx = nullptr;
-    optsRaw = opts.release();
-    const int r = avformat_open_input(&ctx, d.src.url.c_str(), format, &optsRaw);
-    opts.reset(optsRaw);
+    AVDictionary* opts = nullptr;
+    if (d.src.format == "avfoundation") av_dict_set(&opts, "framerate", "30", 0);
+    std::unique_ptr<AVDictionary, DictFreer> optsOwner(opts);
+    AVFormatContext* ctx = avformat_alloc_context();
+    if (!ctx) {
+        status = AVERROR(ENOMEM);
+        error = d.name + ": out of memory";
+        return nullptr;
+    }
+    // Reads give up when interrupt() is called; a device never blocks, so shutdown is prompt.
+    ctx->interrupt_callback = AVIOInterruptCB{&Impl::interrupted_cb, &d};
+    if (d.src.device) ctx->flags |= AVFMT_FLAG_NONBLOCK;
+    opts = optsOwner.release();
+    const int r =
+        avformat_open_input(&ctx, d.src.url.c_str(), format, &opts);  // frees ctx on failure
+    optsOwner.reset(opts);
     if (r < 0) {
         status = r;
         error = d.name + ": cannot open: " + av_error_text(r);
@@ -302,6 +316,10 @@ std::unique_ptr<AvInput> AvInput::open(const std::string& source, bool live, int
     d.fmt.reset(ctx);
     status = 0;
     return in;
+}
+
+void AvInput::interrupt() {
+    impl_->interrupted = true;
 }
 
 int AvInput::findStreamInfo() {
@@ -376,6 +394,7 @@ AvInput::Read AvInput::read(ArgbFrame& out) {
         return Read::Error;
     }
     for (;;) {
+        if (d.interrupted) return Read::End;
         int r = avcodec_receive_frame(d.dec.get(), d.frame.get());
         if (r == 0) {
             const bool ok = d.convert(out);
@@ -572,7 +591,7 @@ void CameraReader::shutdown() {
         d.fresh = false;
         d.cv.notify_all();
     }
-    // A blocking device read returns with the device's next picture; the thread then sees quit.
+    d.input->interrupt();
     if (d.thread.joinable()) d.thread.join();
 }
 

@@ -76,6 +76,9 @@ public:
     double frameInterval() const;  // seconds between pictures at the stream's rate (1/30 unknown)
     const std::string& name() const;  // the source text, for messages
 
+    // Makes a read in progress, and every later one, give up (End) soon. Any thread may call it.
+    void interrupt();
+
     // Decodes the next picture into out, converted to A, R, G, B at its own size.
     Read read(ArgbFrame& out);
     int status() const;                // FFmpeg status of the last failure

@@ -448,3 +448,16 @@ TEST_F(DamagedClip, RenderModeStopsAtTheBadPictureNamingTheInput) {
             << in->error();
     }
 }
+
+TEST(Reader, AnInterruptedInputEndsItsReads) {
+    int status = 0;
+    std::string error;
+    std::unique_ptr<AvInput> in = AvInput::open("lavfi:testsrc2=size=64x48", true, status, error);
+    ASSERT_TRUE(in) << error;
+    ASSERT_EQ(in->findStreamInfo(), 0);
+    ASSERT_EQ(in->openVideo(), 0);
+    ArgbFrame f;
+    ASSERT_EQ(in->read(f), AvInput::Read::Frame);
+    in->interrupt();
+    EXPECT_EQ(in->read(f), AvInput::Read::End);
+}
