@@ -15,7 +15,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <memory>
 
 #ifndef Q_MOC_RUN
