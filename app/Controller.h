@@ -15,6 +15,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <memory>
 
 #ifndef Q_MOC_RUN
