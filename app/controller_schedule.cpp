@@ -4,7 +4,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
-#include <QDialog>
 #include <QItemSelectionModel>
 #include <QMainWindow>
 #include <QMenu>
@@ -17,9 +16,9 @@
 #include "MyMovieView.h"
 #include "effect_matrix.h"
 #include "interface_file.h"
+#include "schedule_sheet.h"
 #include "schedule_table_model.h"
 #include "ui_MainWindow.h"
-#include "ui_ScheduleSheet.h"
 
 namespace {
 
@@ -51,18 +50,15 @@ void Controller::awakeFromNibSchedule() {
     QSettings settings;
     schedule = EffectSchedule(names, read_timer_array(settings, names.size()));
 
-    timerSheet = new QDialog(window);
-    timerSheetUi = std::make_unique<Ui::ScheduleSheet>();
-    timerSheetUi->setupUi(timerSheet);
-    timerSheet->setWindowModality(Qt::WindowModal);
-    timerTable = timerSheetUi->timerTable;
+    timerSheet = new TimerSheet(window);
+    timerTable = timerSheet->table();
     timerTableModel = new ScheduleTableModel(&schedule, timerSheet);
     timerTable->setModel(timerTableModel);
     timerTable->resizeColumnsToContents();
-    connect(timerSheetUi->okButton, &QPushButton::clicked, this,
-            [this] { clickTimerOK(timerSheetUi->okButton); });
-    connect(timerSheetUi->cancelButton, &QPushButton::clicked, this,
-            [this] { clickTimerCancel(timerSheetUi->cancelButton); });
+    connect(timerSheet->okButton(), &QPushButton::clicked, this,
+            [this] { clickTimerOK(timerSheet->okButton()); });
+    connect(timerSheet->cancelButton(), &QPushButton::clicked, this,
+            [this] { clickTimerCancel(timerSheet->cancelButton()); });
     connect(timerSheet, &QDialog::finished, this, &Controller::timerSheetDidEnd);
 
     // The menu item that opens the sheet, unless the form already has one.

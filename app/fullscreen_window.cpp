@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "fullscreen_window.h"
 
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -28,6 +29,11 @@ void FullScreenWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void FullScreenWindow::closeEvent(QCloseEvent* event) {
+    emit closing(this);
+    QWidget::closeEvent(event);
 }
 
 ContextMenuFilter::ContextMenuFilter(QMenu* menu, QObject* parent)

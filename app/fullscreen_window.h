@@ -17,10 +17,13 @@ public:
 signals:
     void moved(QWidget* window);
     void escapePressed();
+    // The window is about to close, by the program or by the window manager.
+    void closing(QWidget* window);
 
 protected:
     void moveEvent(QMoveEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 };
 
 // Pops `menu` up on the watched widget's context-menu request (right click) and on Control+Click.

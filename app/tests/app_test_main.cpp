@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Runs the schedule and full-screen tests on Qt's offscreen platform.
+// GoogleTest main with one QApplication on the offscreen platform (unless one is chosen).
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
