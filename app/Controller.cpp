@@ -22,7 +22,10 @@ Controller::~Controller() { delete window; }
 
 void Controller::setWindowDelegate(QWidget* w) { w->installEventFilter(this); }
 
-void Controller::quitApplication(int status) { QCoreApplication::exit(status); }
+void Controller::quitApplication(int status) {
+    emit willTerminate(status);
+    QCoreApplication::exit(status);
+}
 
 void Controller::terminate(QObject*) { quitApplication(0); }
 

@@ -60,8 +60,9 @@ public:
     // Makes the controller the delegate of `w`: windowWillClose runs when it is about to close.
     void setWindowDelegate(QWidget* w);
 
-    // Ends the run: the event loop returns `status` (0 for a normal quit).
-    static void quitApplication(int status);
+    // Ends the run: announces willTerminate, then the event loop returns `status` (0 for a
+    // normal quit).
+    void quitApplication(int status);
 
 public slots:
     // The camera in its fixed order: setup_camera, setupCameraProcs, the 1/30 s camera timer,
@@ -71,6 +72,10 @@ public slots:
     void windowWillClose(QObject* closingWindow);
     // The Quit menu item.
     void terminate(QObject* sender);
+
+signals:
+    // The application is about to end with `status`; the event loop returns next.
+    void willTerminate(int status);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -29,15 +29,22 @@ const char* const kUsage =
     "  --camera SOURCE   the camera to open instead of the default one (see --list-cameras)\n"
     "  --list-cameras    list the cameras that can be opened, then quit\n"
     "  --version         print the version, then quit\n"
-    "  -h, --help        this text\n";
+    "  -h, --help        this text\n"
+    "\n";
 
 struct Options {
     std::string camera;
     bool listCameras = false;
 };
 
+void print_usage(FILE* out) {
+    std::fputs(kUsage, out);
+    std::fputs(kCameraSourceHelp, out);
+}
+
 int usage_error(const std::string& message) {
-    std::fprintf(stderr, "wobblescope: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "wobblescope: %s\n", message.c_str());
+    print_usage(stderr);
     return 2;
 }
 
@@ -46,7 +53,7 @@ int parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "-h" || a == "--help") {
-            std::fputs(kUsage, stdout);
+            print_usage(stdout);
             return 0;
         } else if (a == "--version") {
             std::puts("wobblescope " WOBBLE_VERSION);
@@ -77,8 +84,8 @@ int main(int argc, char** argv) {
     Options options;
     if (const int status = parse(argc, argv, options); status >= 0) return status;
     if (options.listCameras) {
-        std::fputs("No camera list in this build.\n", stderr);
-        return 1;
+        std::fputs(camera_list_text().c_str(), stdout);
+        return 0;
     }
 
     QApplication app(argc, argv);
