@@ -56,6 +56,7 @@ void Controller::awakeFromNibFullScreen() {
         }
     }
 
+    connect(this, &Controller::willTerminate, this, &Controller::applicationWillTerminate);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Controller::applicationWillTerminate);
 }
 

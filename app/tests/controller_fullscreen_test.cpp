@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
 
@@ -228,7 +229,7 @@ TEST_F(FullScreenInWindow, AFailedSwitchIsReportedAndFullScreenGoesOnAtTheCurren
 TEST_F(FullScreenInWindow, QuittingWhileFullScreenRestoresTheDisplayMode) {
     useRecordingModes(0);
     enter();
-    controller->applicationWillTerminate();
+    controller->quitApplication(0);
     EXPECT_EQ(log.back(), "restore");
     EXPECT_EQ(controller->fullScrWindow, nullptr);
     EXPECT_EQ(view->window(), controller->window);
@@ -237,9 +238,11 @@ TEST_F(FullScreenInWindow, QuittingWhileFullScreenRestoresTheDisplayMode) {
 TEST_F(FullScreenInWindow, ClosingTheFullScreenWindowReturnsTheViewAndKeepsRunning) {
     useRecordingModes(0);
     enter();
+    QSignalSpy terminating(controller.get(), &Controller::willTerminate);
     controller->fullScrWindow->close();
     EXPECT_EQ(controller->fullScrWindow, nullptr);
     EXPECT_EQ(view->window(), controller->window);
     EXPECT_EQ(log.back(), "restore");
     EXPECT_TRUE(controller->window->isVisible());
+    EXPECT_EQ(terminating.count(), 0);
 }

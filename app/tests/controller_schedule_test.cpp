@@ -131,7 +131,7 @@ TEST_F(ScheduleInWindow, AnEditInTheTableIsTakenAsTheDurationWhenItsRowIsNextRea
     editor->selectAll();
     QTest::keyClicks(editor, "3");
     QTest::keyClick(editor, Qt::Key_Return);  // the delegate commits from a queued call
-    QTest::qWaitFor([&] { return table->findChild<QLineEdit*>() == nullptr; }, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return table->findChild<QLineEdit*>() == nullptr; }, 5000));
     EXPECT_EQ(controller->schedule.timerTableArray[1].duration.toString(), "3");
     // An edit of the current row does not reload its counter.
     table->model()->setData(table->model()->index(0, durationColumn()), "1");
