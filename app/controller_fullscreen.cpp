@@ -21,7 +21,9 @@
 
 namespace {
 
-QString fs_tr(const char* text) { return QCoreApplication::translate("FullScreen", text); }
+QString fs_tr(const char* text) {
+    return QCoreApplication::translate("FullScreen", text);
+}
 
 QAction* make_item(const QString& text, const char* action, QObject* controller, QWidget* owner) {
     auto* item = new QAction(text, owner);
@@ -96,9 +98,9 @@ void Controller::beginFullScreen(QObject*) {
         }
     }
     if (displayModes && pipeline && pipeline->LargeWidth > 0 && pipeline->LargeHeight > 0) {
-        const ModeSwitch result = displayModes->switchToMode(
-            {bounds.x(), bounds.y(), bounds.width(), bounds.height()}, pipeline->LargeWidth,
-            pipeline->LargeHeight);
+        const ModeSwitch result =
+            displayModes->switchToMode({bounds.x(), bounds.y(), bounds.width(), bounds.height()},
+                                       pipeline->LargeWidth, pipeline->LargeHeight);
         if (result.status == 0) {
             ScreenReconfigured = true;
         } else {

@@ -65,8 +65,8 @@ void Controller::awakeFromNibSchedule() {
     for (QAction* a : window->findChildren<QAction*>()) {
         if (a->property("action").toString() == QLatin1String("clickTimer")) return;
     }
-    auto* item = new QAction(
-        QCoreApplication::translate("EffectSchedule", "Effect Schedule..."), window);
+    auto* item =
+        new QAction(QCoreApplication::translate("EffectSchedule", "Effect Schedule..."), window);
     item->setObjectName(QStringLiteral("actionEffectSchedule"));
     item->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     item->setProperty("action", QStringLiteral("clickTimer"));
@@ -91,9 +91,13 @@ void Controller::clickTimer(QObject*) {
     timerSheet->open();
 }
 
-void Controller::clickTimerOK(QObject*) { timerSheet->done(1); }
+void Controller::clickTimerOK(QObject*) {
+    timerSheet->done(1);
+}
 
-void Controller::clickTimerCancel(QObject*) { timerSheet->done(0); }
+void Controller::clickTimerCancel(QObject*) {
+    timerSheet->done(0);
+}
 
 void Controller::timerSheetDidEnd(int returnCode) {
     if (autoChanger) {

@@ -128,8 +128,7 @@ private:
 };
 
 RRMode XrandrDisplayModes::createMode(int width, int height) {
-    const std::string name =
-        std::to_string(width) + "x" + std::to_string(height) + "-wobblescope";
+    const std::string name = std::to_string(width) + "x" + std::to_string(height) + "-wobblescope";
     XRRModeInfo* info = XRRAllocModeInfo(name.c_str(), static_cast<int>(name.size()));
     if (!info) return 0;
     // Reduced-blanking timings at 60 Hz.
@@ -254,9 +253,9 @@ ModeSwitch XrandrDisplayModes::switchToMode(const DisplayBounds& display, int wi
         grown = status == 0;
     }
     if (!status) {
-        const Status s = XRRSetCrtcConfig(dpy, res, crtcId, CurrentTime, crtc->x, crtc->y, mode,
-                                          crtc->rotation, f.outputs.data(),
-                                          static_cast<int>(f.outputs.size()));
+        const Status s =
+            XRRSetCrtcConfig(dpy, res, crtcId, CurrentTime, crtc->x, crtc->y, mode, crtc->rotation,
+                             f.outputs.data(), static_cast<int>(f.outputs.size()));
         const int err = trap.check();
         status = err ? err : s;
     }

@@ -36,24 +36,23 @@ void FullScreenWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-ContextMenuFilter::ContextMenuFilter(QMenu* menu, QObject* parent)
-    : QObject(parent), menu(menu) {}
+ContextMenuFilter::ContextMenuFilter(QMenu* menu, QObject* parent) : QObject(parent), menu(menu) {}
 
 bool ContextMenuFilter::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
-    case QEvent::ContextMenu:
-        menu->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
-        return true;
-    case QEvent::MouseButtonPress: {
-        auto* e = static_cast<QMouseEvent*>(event);
-        if (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ControlModifier)) {
-            menu->popup(e->globalPosition().toPoint());
+        case QEvent::ContextMenu:
+            menu->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
             return true;
+        case QEvent::MouseButtonPress: {
+            auto* e = static_cast<QMouseEvent*>(event);
+            if (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ControlModifier)) {
+                menu->popup(e->globalPosition().toPoint());
+                return true;
+            }
+            break;
         }
-        break;
-    }
-    default:
-        break;
+        default:
+            break;
     }
     return QObject::eventFilter(watched, event);
 }

@@ -2,7 +2,6 @@
 #include "schedule_logic.h"
 
 #include <QSettings>
-
 #include <climits>
 #include <cmath>
 
@@ -53,32 +52,32 @@ bool stored_effect_index(const QVariant& v, qsizetype effectCount, int* index) {
 
 int int_value(const QVariant& value) {
     switch (value.typeId()) {
-    case QMetaType::QString:
-        return leading_int(value.toString());
-    case QMetaType::QByteArray:
-        return leading_int(QString::fromUtf8(value.toByteArray()));
-    case QMetaType::Double:
-    case QMetaType::Float: {
-        const double d = value.toDouble();
-        return std::isnan(d) ? 0 : clamp_to_int(std::trunc(static_cast<long double>(d)));
-    }
-    case QMetaType::Bool:
-        return value.toBool() ? 1 : 0;
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        return clamp_to_int(static_cast<long double>(value.toLongLong()));
-    case QMetaType::ULongLong:
-        return clamp_to_int(static_cast<long double>(value.toULongLong()));
-    default:
-        return 0;
+        case QMetaType::QString:
+            return leading_int(value.toString());
+        case QMetaType::QByteArray:
+            return leading_int(QString::fromUtf8(value.toByteArray()));
+        case QMetaType::Double:
+        case QMetaType::Float: {
+            const double d = value.toDouble();
+            return std::isnan(d) ? 0 : clamp_to_int(std::trunc(static_cast<long double>(d)));
+        }
+        case QMetaType::Bool:
+            return value.toBool() ? 1 : 0;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+        case QMetaType::LongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Char:
+        case QMetaType::SChar:
+        case QMetaType::UChar:
+            return clamp_to_int(static_cast<long double>(value.toLongLong()));
+        case QMetaType::ULongLong:
+            return clamp_to_int(static_cast<long double>(value.toULongLong()));
+        default:
+            return 0;
     }
 }
 

@@ -11,6 +11,12 @@ TimerSheet::TimerSheet(QWidget* parent) : QDialog(parent), ui(new Ui::ScheduleSh
 
 TimerSheet::~TimerSheet() = default;
 
-QTableView* TimerSheet::table() const { return ui->timerTable; }
-QPushButton* TimerSheet::okButton() const { return ui->okButton; }
-QPushButton* TimerSheet::cancelButton() const { return ui->cancelButton; }
+QTableView* TimerSheet::table() const {
+    return ui->timerTable;
+}
+QPushButton* TimerSheet::okButton() const {
+    return ui->okButton;
+}
+QPushButton* TimerSheet::cancelButton() const {
+    return ui->cancelButton;
+}

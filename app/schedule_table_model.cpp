@@ -60,7 +60,8 @@ bool ScheduleTableModel::setData(const QModelIndex& index, const QVariant& value
     if (!index.isValid() || role != Qt::EditRole) return false;
     if (index.row() >= schedule->timerTableArray.size()) return false;
     schedule->timerTableArray[index.row()].duration = value;
-    const QModelIndex duration = this->index(index.row(), 1);
+    const int column = static_cast<int>(columnIdentifiers().indexOf(QStringLiteral("duration")));
+    const QModelIndex duration = this->index(index.row(), column);
     emit dataChanged(duration, duration, {Qt::DisplayRole, Qt::EditRole});
     return true;
 }

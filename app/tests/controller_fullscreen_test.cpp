@@ -55,7 +55,8 @@ protected:
         hints.insert(hints.end(), answerer.seen.begin(), answerer.seen.end());
     }
     bool menuPopsUpOnRightClick() {
-        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(5, 5), view->mapToGlobal(QPoint(5, 5)));
+        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            view->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(view, &e);
         const bool shown = controller->fullScrMenu->isVisible();
         controller->fullScrMenu->hide();
@@ -163,10 +164,9 @@ TEST_F(FullScreenInWindow, BeginWhileFullScreenDoesNothing) {
     EXPECT_EQ(controller->fullScrWindow, w);
     EXPECT_EQ(controller->originalFrame, saved);
     const QWidgetList tops = QApplication::topLevelWidgets();
-    EXPECT_EQ(std::count_if(tops.begin(), tops.end(),
-                            [](QWidget* t) {
-                                return qobject_cast<FullScreenWindow*>(t) && t->isVisible();
-                            }),
+    EXPECT_EQ(std::count_if(
+                  tops.begin(), tops.end(),
+                  [](QWidget* t) { return qobject_cast<FullScreenWindow*>(t) && t->isVisible(); }),
               1);
     controller->endFullScreen(nullptr);
     EXPECT_EQ(view->geometry(), saved);
@@ -202,7 +202,8 @@ TEST_F(FullScreenInWindow, ASwitchedModeIsUsedAndRestoredAfterTheHint) {
     RecordingDisplayModes* modes = useRecordingModes(0);
     enter();
     EXPECT_EQ(log, (std::vector<std::string>{"hint", "switch 640x480"}));
-    EXPECT_EQ(modes->asked, (DisplayBounds{screen.x(), screen.y(), screen.width(), screen.height()}));
+    EXPECT_EQ(modes->asked,
+              (DisplayBounds{screen.x(), screen.y(), screen.width(), screen.height()}));
     EXPECT_TRUE(controller->ScreenReconfigured);
     const QRect switched(screen.topLeft(), QSize(640, 480));
     EXPECT_EQ(controller->fullScrWindow->geometry(), switched);
@@ -218,7 +219,8 @@ TEST_F(FullScreenInWindow, AFailedSwitchIsReportedAndFullScreenGoesOnAtTheCurren
     useRecordingModes(-10004);
     enter();
     ASSERT_EQ(recorded_alerts().size(), 1u);
-    EXPECT_EQ(recorded_alerts()[0], "Error in Wobblescope|CGDisplaySwitchToMode\nerror code = -10004");
+    EXPECT_EQ(recorded_alerts()[0],
+              "Error in Wobblescope|CGDisplaySwitchToMode\nerror code = -10004");
     EXPECT_FALSE(controller->ScreenReconfigured);
     ASSERT_NE(controller->fullScrWindow, nullptr);
     EXPECT_EQ(controller->fullScrWindow->geometry(), screen);

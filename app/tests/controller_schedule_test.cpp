@@ -37,8 +37,10 @@ protected:
     void runFromRow(int row) {
         controller->clickTimer(nullptr);
         ASSERT_TRUE(controller->timerSheet->isVisible());
-        if (row >= 0) controller->timerTable->selectRow(row);
-        else controller->timerTable->clearSelection();
+        if (row >= 0)
+            controller->timerTable->selectRow(row);
+        else
+            controller->timerTable->clearSelection();
         controller->timerSheet->okButton()->click();
         ASSERT_FALSE(controller->timerSheet->isVisible());
     }
@@ -48,7 +50,8 @@ class StoredScheduleInWindow : public ScheduleInWindow {
 protected:
     void storeSettings(QSettings& settings) override {
         QVariantList rows;
-        for (int i = 0; i < 7; ++i) rows.append(QVariant(QVariantList{6 - i, i == 0 ? 2 : (i == 1 ? 1 : 0)}));
+        for (int i = 0; i < 7; ++i)
+            rows.append(QVariant(QVariantList{6 - i, i == 0 ? 2 : (i == 1 ? 1 : 0)}));
         settings.setValue("TimerArray", rows);
     }
 };

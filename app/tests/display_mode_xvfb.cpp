@@ -3,13 +3,13 @@
 // reads the server's state back over a connection of the test's own.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
-
 #include <cstdlib>
 
 #include "display_mode.h"
+// clang-format off
+// Xlib after gtest: its macros (None, Bool) clash with gtest's names.
 #include "xrandr_probe.h"
+// clang-format on
 
 namespace {
 

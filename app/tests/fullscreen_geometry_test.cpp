@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Where the full-screen window goes, as pure geometry.
+#include "fullscreen_geometry.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
-
-#include "fullscreen_geometry.h"
 
 namespace {
 

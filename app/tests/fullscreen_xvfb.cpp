@@ -13,7 +13,9 @@
 
 namespace {
 
-bool fake_grab_complete(CaptureState&, FrameReceiver*) { return true; }
+bool fake_grab_complete(CaptureState&, FrameReceiver*) {
+    return true;
+}
 
 class FullScreenXvfb : public AppFixture {
 protected:

@@ -39,8 +39,8 @@ public:
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || box->buttons().isEmpty()) return;
             QAbstractButton* button = box->buttons().first();
-            seen.push_back((box->windowTitle() + "|" + box->text() + "|" + button->text())
-                               .toStdString());
+            seen.push_back(
+                (box->windowTitle() + "|" + box->text() + "|" + button->text()).toStdString());
             if (onAnswer) onAnswer();
             button->click();
         });
@@ -69,10 +69,10 @@ protected:
             storeSettings(settings);
         }
         recorded_alerts().clear();
-        set_error_msg_backend(nullptr, [](const std::string& title, const std::string& text,
-                                          const std::string&) {
-            recorded_alerts().push_back(title + "|" + text);
-        });
+        set_error_msg_backend(
+            nullptr, [](const std::string& title, const std::string& text, const std::string&) {
+                recorded_alerts().push_back(title + "|" + text);
+            });
         set_camera_geometry(pipeline, 640, 480);
         set_image_size(pipeline, 640, 480);
         controller = std::make_unique<Controller>();

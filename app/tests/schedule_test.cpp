@@ -172,8 +172,8 @@ TEST(EffectSchedule, DurationsAreReadThroughTheirIntegerValue) {
 }
 
 TEST(EffectSchedule, ExtremeDurationsNeitherOverflowNorStall) {
-    EffectSchedule s = schedule_with({{0, QStringLiteral("-99999999999")}, {1, 0}, {2, 0}, {3, 0},
-                                      {4, 0}, {5, 0}, {6, 0}});
+    EffectSchedule s = schedule_with(
+        {{0, QStringLiteral("-99999999999")}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}});
     FakeControls c;
     open_and_confirm(s, c, 0);
     EXPECT_EQ(s.timerCounter, INT_MIN);
@@ -265,23 +265,35 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadStored{"NotAList", QVariant(42), {}},
         BadStored{"Text", QVariant(QStringLiteral("0,10,1,10")), {}},
-        BadStored{"FlatNumbers", QVariant(QVariantList{0, 10, 1, 10, 2, 10, 3, 10, 4, 10, 5, 10, 6}), {}},
-        BadStored{"RowsOfOne", QVariant(rows7([](int i) { return QVariant(QVariantList{i}); })), {}},
+        BadStored{
+            "FlatNumbers", QVariant(QVariantList{0, 10, 1, 10, 2, 10, 3, 10, 4, 10, 5, 10, 6}), {}},
+        BadStored{
+            "RowsOfOne", QVariant(rows7([](int i) { return QVariant(QVariantList{i}); })), {}},
         BadStored{"Empty", QVariant(QVariantList{}), {}},
         BadStored{"Short", QVariant(QVariantList{QVariantList{0, 5}, QVariantList{1, 5}}), {}},
         BadStored{"OutOfRangeIndices",
-                  QVariant(rows7([](int i) { return QVariant(QVariantList{i * 3 - 4, 5}); })), {}},
-        BadStored{"TextIndex",
                   QVariant(rows7([](int i) {
-                      return QVariant(QVariantList{i == 3 ? QVariant("three") : QVariant(i), 5});
+                      return QVariant(QVariantList{i * 3 - 4, 5});
                   })),
                   {}},
-        BadStored{"MapRows", QVariant(rows7([](int) { return QVariant(QVariantMap{{"a", 1}}); })),
+        BadStored{
+            "TextIndex",
+            QVariant(
+                rows7([](int i) {
+                    return QVariant(QVariantList{i == 3 ? QVariant("three") : QVariant(i), 5});
+                })),
+            {}},
+        BadStored{"MapRows",
+                  QVariant(
+                      rows7([](int) {
+                          return QVariant(QVariantMap{{"a", 1}});
+                      })),
                   {}},
         BadStored{"NestedList",
-                  QVariant(rows7([](int i) {
-                      return QVariant(QVariantList{QVariantList{i}, QVariantList{5}});
-                  })),
+                  QVariant(
+                      rows7([](int i) {
+                          return QVariant(QVariantList{QVariantList{i}, QVariantList{5}});
+                      })),
                   {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -296,12 +308,19 @@ TEST_P(StoredScheduleBad, FallsBackToTheDefaultSchedule) {
 }
 
 TEST(StoredSchedule, BadRowsAreDroppedWhenEnoughGoodOnesRemain) {
-    QVariantList stored{
-        QVariantList{0, 3},   QVariantList{9, 3},          QVariantList{1},
-        QVariantList{1, 4},   QVariantList{2, "ten"},      QVariantList{-1, 2},
-        QVariantList{3, 2.7}, QStringList{"4", "6"},       QVariantList{5, 1, "extra"},
-        "junk",               QVariantList{6, QVariantList{1}}, QVariantList{2, 2},
-        QVariantList{3, 3}};
+    QVariantList stored{QVariantList{0, 3},
+                        QVariantList{9, 3},
+                        QVariantList{1},
+                        QVariantList{1, 4},
+                        QVariantList{2, "ten"},
+                        QVariantList{-1, 2},
+                        QVariantList{3, 2.7},
+                        QStringList{"4", "6"},
+                        QVariantList{5, 1, "extra"},
+                        "junk",
+                        QVariantList{6, QVariantList{1}},
+                        QVariantList{2, 2},
+                        QVariantList{3, 3}};
     const QList<ScheduleRow> rows = schedule_from_stored(stored, 7);
     ASSERT_EQ(rows.size(), 7);
     const int effects[7] = {0, 1, 2, 3, 4, 5, 6};

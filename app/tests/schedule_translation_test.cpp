@@ -16,8 +16,8 @@ namespace {
 class ScheduleGerman : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(translator.load(QLocale(QLocale::German, QLocale::Germany), "app", "_",
-                                    ":/i18n"));
+        ASSERT_TRUE(
+            translator.load(QLocale(QLocale::German, QLocale::Germany), "app", "_", ":/i18n"));
         QCoreApplication::installTranslator(&translator);
     }
     void TearDown() override { QCoreApplication::removeTranslator(&translator); }
@@ -34,8 +34,7 @@ TEST_F(ScheduleGerman, TheFullScreenHintAndMenuAreTranslated) {
     EXPECT_EQ(tr("I see."), "Verstanden.");
     EXPECT_EQ(tr("STOP"), "STOPP");
     EXPECT_EQ(tr("Full Screen"), "Vollbild");
-    EXPECT_EQ(QCoreApplication::translate("EffectSchedule", "Effect Schedule..."),
-              "Effektplan...");
+    EXPECT_EQ(QCoreApplication::translate("EffectSchedule", "Effect Schedule..."), "Effektplan...");
 }
 
 TEST_F(ScheduleGerman, TheSheetAndItsTableSpeakGerman) {

@@ -11,8 +11,8 @@
 #include "display_mode.h"
 
 struct ServerView {
-    DisplayBounds crtc;      // the first active CRTC
-    std::string modeName;    // its mode's name
+    DisplayBounds crtc;    // the first active CRTC
+    std::string modeName;  // its mode's name
     int screenWidth = 0, screenHeight = 0;
     std::vector<std::string> modeNames;  // every mode the server knows
 };
@@ -51,4 +51,3 @@ inline bool has_own_mode(const ServerView& v) {
     }
     return false;
 }
-
