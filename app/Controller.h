@@ -15,15 +15,25 @@
 #pragma once
 
 #include <QObject>
+#include <QPointF>
 #include <QPointer>
+#include <QRect>
 #include <memory>
+
+#include "display_mode.h"
+#include "fullscreen_window.h"
+#include "schedule_logic.h"
 
 #ifndef Q_MOC_RUN
 #define WOBBLE_AWAKE
 #endif
 
 class QMainWindow;
+class QMenu;
+class QTableView;
 class QTimer;
+class ScheduleTableModel;
+class TimerSheet;
 class MyMovieView;
 struct PipelineState;
 struct CaptureState;
@@ -75,7 +85,53 @@ protected:
 
     // Effect schedule
     // (members and slots of the schedule sheet; bodies in controller_schedule.cpp)
+public:
+    EffectSchedule schedule;           // effectNames, timerTableArray, timerIndex, timerCounter
+    TimerSheet* timerSheet = nullptr;  // window-modal on the main window
+    QTableView* timerTable = nullptr;  // the sheet's table
+    QTimer* autoChanger = nullptr;     // the one-second tick while the schedule runs
+public slots:
+    // Builds the effect names and the schedule (TimerArray or every effect for 10 s) and the sheet.
+    WOBBLE_AWAKE void awakeFromNibSchedule();
+    // Opens the sheet with the schedule's current row selected (row 0 when none is selected).
+    void clickTimer(QObject* sender);
+    void clickTimerOK(QObject* sender);
+    void clickTimerCancel(QObject* sender);
+    // OK (1) restarts the schedule from the selected row; anything else stops it.
+    void timerSheetDidEnd(int returnCode);
+    void adjustModeForTimer();
+    void timerFireMethod();
+protected:
+    int selectedTimerRow() const;  // -1 when no row is selected
+    ScheduleTableModel* timerTableModel = nullptr;
 
     // Full-screen presentation
     // (members and slots of full-screen presentation; bodies in controller_fullscreen.cpp)
+public:
+    QMenu* fullScrMenu = nullptr;            // the view's context menu while full screen: STOP
+    FullScreenWindow* fullScrWindow = nullptr;  // set exactly while full screen is on
+    QRect originalFrame;                     // the view's frame in the main window before entry
+    QPointF scrOrigin;                       // the full-screen window's origin, global coordinates
+    bool ScreenReconfigured = false;         // the display's mode was switched on entry
+    bool firstTime = true;                   // the hint has not been shown in this run
+    // The display-mode service: opened on first entry where the session is X11; none elsewhere.
+    std::unique_ptr<DisplayModes> displayModes;
+    bool displayModesProbed = false;
+public slots:
+    WOBBLE_AWAKE void awakeFromNibFullScreen();
+    // Shows the picture full screen on the display that holds the main window's centre. Does
+    // nothing while full screen is on.
+    void beginFullScreen(QObject* sender);
+    // Puts the view back at its former frame and restores the display's mode.
+    void endFullScreen(QObject* sender);
+    void changeFullScreen(QObject* sender);
+    // A move of the full-screen window is undone; moves of other windows are ignored.
+    void windowDidMove(QObject* movedWindow);
+    // Quitting while full screen first returns from it, so the display's mode is restored.
+    void applicationWillTerminate();
+protected:
+    void showFullScreenHint();
+    QPointer<QWidget> viewPlaceholder;  // holds the view's place in the main window's layout
+    QPointer<QWidget> viewParent;
+    ContextMenuFilter* fullScrMenuFilter = nullptr;
 };

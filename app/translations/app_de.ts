@@ -147,4 +147,64 @@
         <translation>Kleines Ausgabebild anlegen (NSBitmapImageRep)</translation>
     </message>
 </context>
+<context>
+    <name>EffectSchedule</name>
+    <message>
+        <source>Effect Schedule...</source>
+        <translation>Effektplan...</translation>
+    </message>
+</context>
+<context>
+    <name>ScheduleSheet</name>
+    <message>
+        <source>Effect Schedule</source>
+        <translation>Effektplan</translation>
+    </message>
+    <message>
+        <source>Each effect is shown for its number of seconds, in this order. Rows of 0 seconds are skipped.</source>
+        <translation>Jeder Effekt wird so viele Sekunden lang gezeigt wie angegeben, in dieser Reihenfolge. Zeilen mit 0 Sekunden werden übersprungen.</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>ScheduleTableModel</name>
+    <message>
+        <source>Effect</source>
+        <translation>Effekt</translation>
+    </message>
+    <message>
+        <source>Seconds</source>
+        <translation>Sekunden</translation>
+    </message>
+</context>
+<context>
+    <name>FullScreen</name>
+    <message>
+        <source>STOP</source>
+        <translation>STOPP</translation>
+    </message>
+    <message>
+        <source>Full Screen</source>
+        <translation>Vollbild</translation>
+    </message>
+    <message>
+        <source>How to return back...</source>
+        <translation>So geht es zurück...</translation>
+    </message>
+    <message>
+        <source>Control+Click, then you can select STOP from a popup menu.</source>
+        <translation>Control+Klick, dann können Sie STOPP in einem Kontextmenü wählen.</translation>
+    </message>
+    <message>
+        <source>I see.</source>
+        <translation>Verstanden.</translation>
+    </message>
+</context>
 </TS>
