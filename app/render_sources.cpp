@@ -1,9 +1,74 @@
 // SPDX-License-Identifier: MIT
+#include <vector>
+
+#include "av_camera.h"
 #include "render_io.h"
+
+namespace {
+
+constexpr int kMaxSide = 8192;  // pixels; the largest input picture the render tool takes
+
+// Every picture of a file, device or libavfilter source, in order, as fast as it decodes.
+class AvFrameSource : public FrameSource {
+public:
+    explicit AvFrameSource(std::unique_ptr<AvInput> in)
+        : in_(std::move(in)), w_(in_->width()), h_(in_->height()) {}
+    int width() const override { return w_; }
+    int height() const override { return h_; }
+    long long frameCount() const override { return in_->frameCount(); }
+    double frameTime() const override { return frame_.time; }
+    std::string error() const override { return error_; }
+
+    Read read(uint8_t* dst, int rowBytes) override {
+        switch (in_->read(frame_)) {
+            case AvInput::Read::End:
+                return Read::End;
+            case AvInput::Read::Error:
+                error_ = in_->error();
+                return Read::Error;
+            case AvInput::Read::Frame:
+                break;
+        }
+        // A picture whose size changed mid-stream is scaled to the stream's first size.
+        if (!scaler_.scale(frame_.pixels.data(), frame_.width, frame_.height, frame_.rowBytes, dst,
+                           w_, h_, rowBytes)) {
+            error_ = in_->name() + ": cannot scale picture " + std::to_string(frame_.number + 1) +
+                     " of " + std::to_string(frame_.width) + " x " + std::to_string(frame_.height) +
+                     " pixels";
+            return Read::Error;
+        }
+        return Read::Frame;
+    }
+
+private:
+    std::unique_ptr<AvInput> in_;
+    int w_, h_;
+    ArgbFrame frame_;
+    ArgbScaler scaler_;
+    std::string error_;
+};
+
+}  // namespace
 
 std::unique_ptr<FrameSource> open_frame_source(const std::string& input, int rawWidth,
                                                int rawHeight, std::string& error) {
     if (rawWidth > 0) return open_raw_source(input, rawWidth, rawHeight, error);
-    error = input + ": give the size of the raw input frames with --raw-size WxH";
-    return nullptr;
+    if (input == "-") {
+        error = "standard input: give the size of the raw input frames with --raw-size WxH";
+        return nullptr;
+    }
+    int status = 0;
+    std::unique_ptr<AvInput> in = AvInput::open(input, false, status, error);
+    if (!in) return nullptr;
+    if (in->findStreamInfo() != 0 || in->openVideo() != 0) {
+        error = in->error();
+        return nullptr;
+    }
+    if (in->width() > kMaxSide || in->height() > kMaxSide) {
+        error = input + ": pictures of " + std::to_string(in->width()) + " x " +
+                std::to_string(in->height()) + " pixels are larger than " +
+                std::to_string(kMaxSide) + " x " + std::to_string(kMaxSide);
+        return nullptr;
+    }
+    return std::make_unique<AvFrameSource>(std::move(in));
 }

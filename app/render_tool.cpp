@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "QTMovie.h"
+#include "av_camera.h"
 #include "frame_history.h"
 #include "ingest.h"
 #include "render_io.h"
@@ -32,7 +33,9 @@ const char* const kUsage =
     "pass per input frame) and writes every picture that a pass draws to OUTPUT. The first\n"
     "three frames draw nothing, as in the live program.\n"
     "\n"
-    "INPUT   raw camera frames (with --raw-size), A, R, G, B bytes per pixel, top row first,\n"
+    "INPUT   a video file, a camera device (/dev/video0), lavfi:GRAPH (a libavfilter source;\n"
+    "        give --frames when it has no end) or demo, read as fast as they decode; or raw\n"
+    "        camera frames (with --raw-size), A, R, G, B bytes per pixel, top row first,\n"
     "        frames back to back; - reads standard input.\n"
     "OUTPUT  a file ending in .rgb: each picture as drawn, Width x Height x 3 bytes R, G, B,\n"
     "        top row first, appended in order. Written under OUTPUT.part and moved into\n"
@@ -172,32 +175,6 @@ int parse(int argc, char** argv, Options& o) {
     return -1;
 }
 
-// Scales A, R, G, B pixels by averaging each destination pixel's footprint in the source;
-// an exact halving is the rounded mean of each 2 x 2 block, an equal size a plain copy.
-void scale_argb(const uint8_t* src, int sw, int sh, int srcStride, uint8_t* dst, int dw, int dh,
-                int dstStride) {
-    for (int y = 0; y < dh; ++y) {
-        const int y0 = static_cast<int>(static_cast<long long>(y) * sh / dh);
-        int y1 = static_cast<int>(static_cast<long long>(y + 1) * sh / dh);
-        if (y1 <= y0) y1 = y0 + 1;
-        uint8_t* out = dst + static_cast<size_t>(y) * dstStride;
-        for (int x = 0; x < dw; ++x) {
-            const int x0 = static_cast<int>(static_cast<long long>(x) * sw / dw);
-            int x1 = static_cast<int>(static_cast<long long>(x + 1) * sw / dw);
-            if (x1 <= x0) x1 = x0 + 1;
-            const int n = (x1 - x0) * (y1 - y0);
-            for (int c = 0; c < 4; ++c) {
-                int sum = 0;
-                for (int yy = y0; yy < y1; ++yy) {
-                    const uint8_t* px = src + static_cast<size_t>(yy) * srcStride;
-                    for (int xx = x0; xx < x1; ++xx) sum += px[4 * xx + c];
-                }
-                out[4 * x + c] = static_cast<uint8_t>((sum + n / 2) / n);
-            }
-        }
-    }
-}
-
 // Stands where the camera stands: keeps the channel bounds and draws each input frame, scaled
 // to them, into the top-left corner of the camera buffer.
 class RenderCamera : public Grabber {
@@ -209,18 +186,20 @@ public:
         return 0;
     }
 
-    void deliver(const PipelineState& s, const uint8_t* frame, int w, int h) const {
+    // The live camera's drawing: the same scaler, so both deliver the same bytes.
+    void deliver(const PipelineState& s, const uint8_t* frame, int w, int h) {
         const int bw = bounds.right - bounds.left, bh = bounds.bottom - bounds.top;
         if (bw == w && bh == h) {
             for (int y = 0; y < h; ++y)
                 std::memcpy(s.srcData + static_cast<size_t>(y) * s.LargeSrcRowBytes,
                             frame + static_cast<size_t>(y) * 4 * w, 4 * static_cast<size_t>(w));
         } else {
-            scale_argb(frame, w, h, 4 * w, s.srcData, bw, bh, s.LargeSrcRowBytes);
+            scaler.scale(frame, w, h, 4 * w, s.srcData, bw, bh, s.LargeSrcRowBytes);
         }
     }
 
     Rect16 bounds;
+    ArgbScaler scaler;
 };
 
 // Frames done (of the total when known) and frames per second on standard error, at most a few

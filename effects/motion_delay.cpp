@@ -11,7 +11,8 @@
 namespace {
 
 constexpr float kDiffusion = 0.2499f;
-constexpr float kMeasureScale = 0.1f;  // a measure of 10 or more gives the largest delay
+constexpr float kMeasureScale = 0.1f;
+constexpr int kPrefetchRows = 2;  // how far ahead the frames of the rows below are fetched  // a measure of 10 or more gives the largest delay
 
 // The motion measure is one float per pixel, rows planeWidth apart, in fBuffer3.
 inline float* measure_row(const PipelineState& s, float* plane, int y) {
@@ -186,6 +187,12 @@ void motion_delay_step(PipelineState& s) {
             for (int k = 0; k < 4; ++k) {
                 near[k] = newestBase - near[k];
                 if (near[k] < 0) near[k] += s.Depth;
+            }
+            // The smoothed measure changes little from row to row: fetch the frames of the rows below.
+            if (y + kPrefetchRows < s.Height) {
+                const int ahead = srcRow + 4 * x + kPrefetchRows * s.srcRowBytes;
+                prefetch(s.sourceFrames[near[0]] + ahead);
+                prefetch(s.sourceFrames[near[0] == 0 ? s.Depth - 1 : near[0] - 1] + ahead);
             }
             vsmooth(s, out + 4 * x, near, w, srcRow + 4 * x);
         }

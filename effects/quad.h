@@ -103,6 +103,9 @@ inline void store_rgb(uint8_t* out, i4 r, i4 g, i4 b) {
     _mm_storeu_si128(reinterpret_cast<i4*>(out), v);
 }
 
+// A hint that p will be read soon; changes no result.
+inline void prefetch(const void* p) { _mm_prefetch(static_cast<const char*>(p), _MM_HINT_T0); }
+
 // Reverses the order of four 32-bit pixels.
 inline i4 reverse_pixels(i4 v) { return _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3)); }
 inline i4 loadu_pixels(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const i4*>(p)); }
@@ -185,6 +188,7 @@ inline void store_rgb(uint8_t* out, i4 r, i4 g, i4 b) {
         out[4 * k + 2] = static_cast<uint8_t>(b.v[k]);
     }
 }
+inline void prefetch(const void* p) { __builtin_prefetch(p); }
 inline i4 reverse_pixels(i4 a) { return {{a.v[3], a.v[2], a.v[1], a.v[0]}}; }
 inline i4 loadu_pixels(const uint8_t* p) {
     i4 r;

@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstring>
 
+#include "quad.h"
+
 #include "effects.h"
 
 namespace ref {
@@ -44,20 +46,30 @@ struct FastMod {
 void time_scatter_step(PipelineState& s) {
     const FastMod mod(static_cast<uint32_t>(s.Depth));
     uint8_t* const* frames = s.sourceFrames;
+    // The slots of a stretch of a row are drawn first, so that the pixels a few places ahead can
+    // be fetched while the current one is copied. A stretch is a whole number of draws.
+    constexpr int kStretch = 320, kAhead = 12;  // pixels
+    const uint8_t* src[kStretch + kAhead];
     for (int y = 0; y < s.Height; ++y) {
         uint8_t* out = s.base + y * s.rowBytes;
         const size_t row = static_cast<size_t>(y) * s.srcRowBytes;
-        int x = 0;
-        for (; x < s.Width; x += 5) {
-            uint32_t r = static_cast<uint32_t>(wobble_lrand48());
-            const int run = s.Width - x < 5 ? s.Width - x : 5;
-            for (int k = 0; k < run; ++k, r >>= 6) {
+        for (int x0 = 0; x0 < s.Width; x0 += kStretch) {
+            const int n = s.Width - x0 < kStretch ? s.Width - x0 : kStretch;
+            for (int i = 0; i < n; i += 5) {
+                uint32_t r = static_cast<uint32_t>(wobble_lrand48());
+                const int run = n - i < 5 ? n - i : 5;
+                for (int k = 0; k < run; ++k, r >>= 6) src[i + k] = frames[mod(r)] + row + 4 * (x0 + i + k);
+            }
+            for (int i = n; i < n + kAhead; ++i) src[i] = src[n - 1];
+            uint8_t* o = out + 4 * x0;
+            for (int i = 0; i < n; ++i) {
+                quad::prefetch(src[i + kAhead]);
                 uint32_t word, old;
-                std::memcpy(&word, frames[mod(r)] + row + 4 * (x + k), 4);
-                std::memcpy(&old, out + 4 * (x + k), 4);
+                std::memcpy(&word, src[i], 4);
+                std::memcpy(&old, o + 4 * i, 4);
                 // Camera A, R, G, B into output R, G, B; the output's byte 3 is kept.
                 word = (word >> 8) | (old & 0xff000000u);
-                std::memcpy(out + 4 * (x + k), &word, 4);
+                std::memcpy(o + 4 * i, &word, 4);
             }
         }
     }

@@ -9,6 +9,7 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+constexpr int kPrefetchRows = 2;  // how far ahead the frames of the rows below are fetched
 
 struct WaveFrame {
     float halfH;
@@ -98,6 +99,12 @@ void wave_time_warp_step(PipelineState& s) {
             for (int k = 0; k < 4; ++k) {
                 near[k] = f.newestBase - near[k];
                 if (near[k] < 0) near[k] += s.Depth;
+            }
+            // The delay drifts slowly down the picture: the rows below will want the same frames.
+            if (y + kPrefetchRows < s.Height) {
+                const int ahead = srcRow + 4 * x + kPrefetchRows * s.srcRowBytes;
+                prefetch(s.sourceFrames[near[0]] + ahead);
+                prefetch(s.sourceFrames[near[0] == 0 ? s.Depth - 1 : near[0] - 1] + ahead);
             }
             vsmooth(s, s.base + 4 * x, near, w, srcRow + 4 * x);
         }

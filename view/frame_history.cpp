@@ -2,6 +2,9 @@
 #include "frame_history.h"
 
 #include <sys/time.h>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +38,16 @@ bool make_bitmap(OutputBitmap& bm, int width, int height) {
 
 void* reallocF(void* buf, size_t bytes) {
     std::free(buf);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    // The effects read the ring and the planes all over: on huge pages the address translations
+    // stop missing.
+    constexpr size_t kHugePage = 2 << 20;
+    if (bytes >= kHugePage) {
+        void* block = std::aligned_alloc(kHugePage, round_up(bytes, kHugePage));
+        if (block) madvise(block, round_up(bytes, kHugePage), MADV_HUGEPAGE);
+        return block;
+    }
+#endif
     return std::aligned_alloc(kAlign, round_up(bytes ? bytes : 1, kAlign));
 }
 

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+#include "Controller.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMainWindow>
+#include <QTimer>
+
+#include "MyMovieView.h"
+#include "ui_MainWindow.h"
+
+namespace {
+
+constexpr auto kCameraInterval = std::chrono::milliseconds(33);  // 1/30 s in whole ms, rounded
+                                                                  // down so no frame waits a tick
+
+}  // namespace
+
+Controller::Controller(QObject* parent) : QObject(parent) {}
+
+Controller::~Controller() { delete window; }
+
+void Controller::setWindowDelegate(QWidget* w) { w->installEventFilter(this); }
+
+void Controller::quitApplication(int status) {
+    emit willTerminate(status);
+    QCoreApplication::exit(status);
+}
+
+void Controller::terminate(QObject*) { quitApplication(0); }
+
+void Controller::applicationDidFinishLaunching() {
+    const CameraProcs& camera = myMovieView->cameraProcs;
+    if (!camera.setup_camera(*pipeline, *capture)) return quitApplication(1);
+    if (!myMovieView->setupCameraProcs()) return quitApplication(1);
+
+    auto* timer = new QTimer(myMovieView);
+    timer->setObjectName(QStringLiteral("cameraTimer"));
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(kCameraInterval);
+    connect(timer, &QTimer::timeout, myMovieView, &MyMovieView::cameraTask);
+    timer->start();
+
+    if (!camera.start_camera(*capture)) {
+        // The event loop ends at once; no tick may reach a camera that did not start.
+        delete timer;
+        return quitApplication(1);
+    }
+}
+
+void Controller::windowWillClose(QObject* closingWindow) {
+    if (closingWindow == window) quitApplication(0);
+}
+
+bool Controller::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close && watched->isWidgetType()) windowWillClose(watched);
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: MIT
+// The application's controller: start-up, shutdown and the window-level features. It acts on
+// the view only through the view's outlets and setImageSize.
+//
+// How a feature joins the controller (recording, schedule, full-screen presentation): it adds
+// its members and slots in its own block below and puts the bodies in its own .cpp file
+// (controller_<feature>.cpp, picked up by app/CMakeLists.txt).
+// - Actions: a control in MainWindow.ui names its action with the dynamic properties
+//   "action" (the slot's name) and "target" ("controller" or "view"). The slot takes the sender:
+//   `void clickRecButton(QObject* sender);`. Buttons send on clicked, menu items on triggered.
+//   A control whose slot does not exist is disabled.
+// - Outlets: `ui` holds every widget of the main window by its object name.
+// - Set-up: a slot tagged WOBBLE_AWAKE (`WOBBLE_AWAKE void awakeFromNib();`) runs once all
+//   outlets and actions are connected, before the window is shown, in declaration order.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+#ifndef Q_MOC_RUN
+#define WOBBLE_AWAKE
+#endif
+
+class QMainWindow;
+class QTimer;
+class MyMovieView;
+struct PipelineState;
+struct CaptureState;
+namespace Ui {
+class MainWindow;
+}
+
+class Controller : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Controller(QObject* parent = nullptr);
+    ~Controller() override;
+
+    // Outlets, connected by load_interface_file.
+    MyMovieView* myMovieView = nullptr;
+    QMainWindow* window = nullptr;  // the main window; closing it quits
+    std::unique_ptr<Ui::MainWindow> ui;
+
+    // The process state that main hands out.
+    PipelineState* pipeline = nullptr;
+    CaptureState* capture = nullptr;
+
+    // Makes the controller the delegate of `w`: windowWillClose runs when it is about to close.
+    void setWindowDelegate(QWidget* w);
+
+    // Ends the run: announces willTerminate, then the event loop returns `status` (0 for a
+    // normal quit).
+    void quitApplication(int status);
+
+public slots:
+    // The camera in its fixed order: setup_camera, setupCameraProcs, the 1/30 s camera timer,
+    // start_camera. A failing step has shown its alert; the application then quits with status 1.
+    void applicationDidFinishLaunching();
+    // Closing the main window quits; closing any other window does not.
+    void windowWillClose(QObject* closingWindow);
+    // The Quit menu item.
+    void terminate(QObject* sender);
+
+signals:
+    // The application is about to end with `status`; the event loop returns next.
+    void willTerminate(int status);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // Recording controls
+    // (members and slots of the record button; bodies in controller_recording.cpp)
+
+    // Effect schedule
+    // (members and slots of the schedule sheet; bodies in controller_schedule.cpp)
+
+    // Full-screen presentation
+    // (members and slots of full-screen presentation; bodies in controller_fullscreen.cpp)
+};

@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+// The Qt side of error_msg: the translation catalogue as its lookup and an application-modal
+// critical message box as its alert.
+#pragma once
+
+#include <string>
+
+class QLocale;
+
+// The catalogue context of the alert's words and of the failure messages.
+constexpr const char* kErrorContext = "error_msg";
+
+// Looks key up in the catalogue; a key without an entry comes back as written.
+std::string catalogue_lookup(const char* key);
+
+// Shows the critical alert with one default button and returns once it is dismissed.
+void critical_alert(const std::string& title, const std::string& text, const std::string& button);
+
+// Makes error_msg use the two functions above.
+void install_error_alert();
+
+// Loads the embedded catalogue for `locale` (German for any German locale) into the application.
+// Returns false, and changes nothing, when the catalogue has no translation for that language.
+bool install_translation(const QLocale& locale);

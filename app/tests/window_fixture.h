@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: MIT
+// The real main window on a stand-in camera (this machine has none): frames of a known pattern,
+// delivered from the camera timer's idle call, with the alpha byte of every pixel chosen by the
+// test. Alerts go to a spy.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QMainWindow>
+#include <QTimer>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Controller.h"
+#include "MyMovieView.h"
+#include "QTMovie.h"
+#include "effect_matrix.h"
+#include "error_msg.h"
+#include "frame_history.h"
+#include "interface_file.h"
+#include "pipeline_state.h"
+#include "render_pass.h"
+#include "ui_MainWindow.h"
+
+namespace testcam {
+
+struct Alert {
+    std::string title, text, button;
+};
+
+// What the stand-in camera did and will do. One camera per test.
+struct Camera {
+    int width = 64, height = 48;  // native frame size, pixels
+    uint8_t alpha = 0xFF;         // alpha byte of every camera pixel
+    int frame = 0;                // frames delivered
+    std::vector<std::string> calls;
+    std::vector<Alert> alerts;
+    bool failSetup = false, failInstall = false, failStart = false;
+    bool timerRanAtStart = false;  // the camera timer was running when start_camera came
+};
+
+inline Camera& camera() {
+    static Camera c;
+    return c;
+}
+
+// Channel c (0 red, 1 green, 2 blue) of pixel (x, y) of frame n.
+inline uint8_t pattern(int n, int x, int y, int c) {
+    switch (c) {
+        case 0: return static_cast<uint8_t>(x * 4 + n);
+        case 1: return static_cast<uint8_t>(y * 5 + 3);
+        default: return static_cast<uint8_t>(n * 7 + 40);
+    }
+}
+
+inline void spy_alert(const std::string& title, const std::string& text, const std::string& button) {
+    camera().alerts.push_back({title, text, button});
+}
+
+inline bool setup(PipelineState& s, CaptureState& c) {
+    camera().calls.push_back("setup_camera");
+    if (camera().failSetup) {
+        error_msg("OpenDefaultComponent SeqGrabComponentType", 0);
+        return false;
+    }
+    set_camera_geometry(s, camera().width, camera().height);
+    c.srcBuffer = std::make_unique<uint8_t[]>(static_cast<size_t>(s.LargeSrcRowBytes) * s.LargeHeight);
+    s.srcData = c.srcBuffer.get();
+    return true;
+}
+
+inline bool install(CaptureState& c, FrameReceiver* view) {
+    camera().calls.push_back("install_grab_complete");
+    if (camera().failInstall) {
+        error_msg("SGSetVideoBottlenecks", -50);
+        return false;
+    }
+    c.refCon = view;
+    return true;
+}
+
+inline bool start(CaptureState& c) {
+    camera().calls.push_back("start_camera");
+    auto* timer = static_cast<MyMovieView*>(c.refCon)->findChild<QTimer*>("cameraTimer");
+    camera().timerRanAtStart = timer && timer->isActive();
+    if (camera().failStart) {
+        error_msg("SGStartPreview", -9405);
+        return false;
+    }
+    return true;
+}
+
+// Draws frame n into the top-left Width x Height corner, as the camera does, and delivers it.
+inline void idle(CaptureState& c) {
+    camera().calls.push_back("camera_idle");
+    auto* view = static_cast<MyMovieView*>(c.refCon);
+    PipelineState& s = *view->pipelineState();
+    const int n = camera().frame++;
+    for (int y = 0; y < s.Height; ++y) {
+        uint8_t* row = s.srcData + static_cast<size_t>(y) * s.LargeSrcRowBytes;
+        for (int x = 0; x < s.Width; ++x) {
+            row[4 * x] = camera().alpha;
+            for (int ch = 0; ch < 3; ++ch) row[4 * x + 1 + ch] = pattern(n, x, y, ch);
+        }
+    }
+    c.refCon->MyMovieDrawingCompleteMethod();
+}
+
+inline CameraProcs procs() {
+    CameraProcs p;
+    p.setup_camera = setup;
+    p.install_grab_complete = install;
+    p.start_camera = start;
+    p.camera_idle = idle;
+    return p;
+}
+
+// Processes events until done() holds; false when `ms` pass first.
+template <class F>
+bool wait_until(F done, int ms = 10000) {
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+}  // namespace testcam
+
+// The main window loaded from MainWindow.ui, with the stand-in camera.
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testcam::camera() = testcam::Camera{};
+        set_error_msg_backend(nullptr, testcam::spy_alert);
+        load_interface_file(controller, pipeline, viewState, capture);
+        view = controller.myMovieView;
+        ui = controller.ui.get();
+        view->cameraProcs = testcam::procs();
+    }
+    void TearDown() override {
+        set_error_msg_backend(nullptr, nullptr);
+        release_pipeline(pipeline);
+    }
+
+    // The launch as main runs it, with the camera brought up inside the event loop; returns
+    // the loop's status. The run ends when `body` (run after launch) has quit or after 20 s.
+    template <class F>
+    int launch(F body) {
+        int status = -1;
+        controller.window->show();
+        QTimer::singleShot(0, &controller, [&] {
+            controller.applicationDidFinishLaunching();
+            QTimer::singleShot(0, &controller, body);
+        });
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(20000);
+        status = QCoreApplication::exec();
+        return status;
+    }
+
+    // Brings the camera up without an event loop and delivers `frames` frames.
+    void startCamera(int frames) {
+        ASSERT_TRUE(view->cameraProcs.setup_camera(pipeline, capture));
+        ASSERT_TRUE(view->setupCameraProcs());
+        for (int i = 0; i < frames; ++i) view->cameraTask();
+    }
+
+    PipelineState pipeline;
+    ViewState viewState;
+    CaptureState capture;
+    Controller controller;
+    MyMovieView* view = nullptr;
+    Ui::MainWindow* ui = nullptr;
+};

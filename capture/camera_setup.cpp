@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: MIT
+// Opening the camera, its buffer and its callback, and starting the preview.
+#include <new>
+
+#include "QTMovie.h"
+#include "av_camera.h"
+#include "error_msg.h"
+#include "frame_history.h"
+#include "pipeline_state.h"
+#include "seq_grabber.h"
+
+namespace {
+
+bool fail(const char* text, int16_t code) {
+    error_msg(text, code);
+    return false;
+}
+
+}  // namespace
+
+const char* const kCameraSourceHelp =
+    "  SOURCE is a device path (/dev/video1), a video file (played at its own rate,\n"
+    "  over and over), lavfi:GRAPH (a libavfilter source, e.g.\n"
+    "  lavfi:testsrc2=size=1280x720:rate=30), demo (a built-in moving scene,\n"
+    "  640 x 480 at 30 frames per second), or v4l2:, avfoundation:, dshow: followed\n"
+    "  by a device name. Without --camera the first camera found is used.\n";
+
+bool setup_camera(PipelineState& s, CaptureState& c) {
+    if (int16_t err = narrow_status(av_enter_movies())) return fail("EnterMovies", err);
+
+    c.theSeqGrabber = SeqGrabber::open(c.cameraSource);
+    if (!c.theSeqGrabber) return fail("OpenDefaultComponent SeqGrabComponentType", 0);
+    SeqGrabber& g = *c.theSeqGrabber;
+    if (int16_t err = g.initialize()) return fail("SGInitialize", err);
+    if (int16_t err = g.newChannel(kVideoMediaType, &c.theVideoChannel))
+        return fail("SGNewChannel", err);
+
+    Rect16 rect;
+    if (int16_t err = g.getSrcVideoBounds(c.theVideoChannel, rect))
+        return fail("SGGetSrcVideoBounds", err);
+    if (int16_t err = g.setChannelUsage(c.theVideoChannel, kSeqGrabPreview))
+        return fail("SGSetChannelUsage", err);
+    if (rect.bottom > kMaxCameraHeight) {
+        rect = camera_frame_rect(rect);
+        if (int16_t err = g.setChannelBounds(c.theVideoChannel, rect))
+            return fail("SGSetChannelBounds", err);
+    }
+
+    set_camera_geometry(s, rect.right - rect.left, rect.bottom - rect.top);
+    const size_t bytes = static_cast<size_t>(s.LargeHeight) * s.LargeSrcRowBytes;
+    c.srcBuffer.reset(new (std::nothrow) uint8_t[bytes]);
+    if (!c.srcBuffer) return fail("malloc for source", 0);
+    s.srcData = c.srcBuffer.get();
+
+    if (int16_t err = QTNewGWorldFromPtr(c.theGWorld, 32, rect, s.srcData, s.LargeSrcRowBytes))
+        return fail("NewGWorld for source", err);
+    if (int16_t err = g.setGWorld(c.theGWorld.get())) return fail("SGSetGWorld", err);
+
+    s.grabber = c.theSeqGrabber.get();
+    return true;
+}
+
+bool install_grab_complete(CaptureState& c, FrameReceiver* view) {
+    SeqGrabber* g = c.theSeqGrabber.get();
+    if (!g) return fail("SGSetChannelRefCon", kNotInitializedErr);
+    c.refCon = view;
+    if (int16_t err = g->setChannelRefCon(c.theVideoChannel, view))
+        return fail("SGSetChannelRefCon", err);
+
+    VideoBottlenecks procs;
+    procs.procCount = 9;
+    if (int16_t err = g->getVideoBottlenecks(c.theVideoChannel, procs))
+        return fail("SGGetVideoBottlenecks", err);
+    procs.grabCompleteProc = MyGrabCompleteFunction;
+    if (int16_t err = g->setVideoBottlenecks(c.theVideoChannel, procs))
+        return fail("SGSetVideoBottlenecks", err);
+    return true;
+}
+
+bool start_camera(CaptureState& c) {
+    if (!c.theSeqGrabber) return fail("SGStartPreview", kNotInitializedErr);
+    if (int16_t err = c.theSeqGrabber->startPreview()) return fail("SGStartPreview", err);
+    return true;
+}
+
+void close_camera(CaptureState& c) {
+    if (c.theSeqGrabber) c.theSeqGrabber->close();
+}
+
+std::string camera_list_text() {
+    std::string out;
+    for (const CameraInfo& cam : list_cameras()) out += cam.source + "\t" + cam.description + "\n";
+    return out;
+}

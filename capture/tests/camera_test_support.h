@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+// Helpers of the camera tests: an error_msg spy, a counting frame receiver and bounded waits.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "QTMovie.h"
+#include "pipeline_state.h"
+
+// Records every alert while it lives (nothing reaches standard error).
+class ErrorSpy {
+public:
+    ErrorSpy();
+    ~ErrorSpy();
+    const std::vector<std::string>& texts() const;  // "<message>" or "<message>\nerror code = N"
+    void clear();
+};
+
+// Counts deliveries and keeps a copy of the camera buffer as it was at the last one.
+class CountingReceiver : public FrameReceiver {
+public:
+    explicit CountingReceiver(const PipelineState& s) : s_(s) {}
+    void MyMovieDrawingCompleteMethod() override;
+    int count = 0;
+    std::vector<uint8_t> lastBuffer;
+
+private:
+    const PipelineState& s_;
+};
+
+// Calls camera_idle until the receiver has seen one more delivery; false after the timeout.
+bool idle_until_delivery(CaptureState& c, CountingReceiver& r,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+// A fresh directory for one test's files, removed by the destructor.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+private:
+    std::string dir_;
+};

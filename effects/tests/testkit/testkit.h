@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: MIT
+// Shared test helpers: a pipeline that owns its memory, frame builders, and a spy for error_msg.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "QTMovie.h"
+#include "pipeline_state.h"
+
+namespace testkit {
+
+constexpr uint8_t kSentinel = 0xA5;  // byte 3 of every output pixel before a pass
+constexpr int kGuardBytes = 64;      // guard bytes after the last output row
+
+// A pipeline at a fixed camera size, with its camera buffer and output bitmaps, that frees
+// everything it holds. `size` is kFullSize or kHalfSize.
+class Pipeline {
+public:
+    Pipeline(int largeWidth, int largeHeight, int size = kFullSize, Grabber* grabber = nullptr);
+    ~Pipeline();
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
+
+    PipelineState s;
+    ViewState v;
+
+    // Copies everything an effect reads or writes (ring, planes, phases, output) from other,
+    // which must have the same geometry.
+    void copy_from(const Pipeline& other);
+
+    // Fills the camera buffer with one colour, alpha included.
+    void fill_camera(uint8_t a, uint8_t r, uint8_t g, uint8_t b);
+    // Fills the camera buffer with random bytes.
+    void random_camera(std::mt19937& rng);
+    // Stores the camera buffer into the ring as the ingestion does, skipping the two dropped
+    // deliveries.
+    void deliver();
+
+    // Fills `depth` slots with random frames and sets SFIndex and Depth as a ring that has
+    // taken that many frames would have them.
+    void random_ring(std::mt19937& rng, int depth);
+    // Fills the colour planes with random values in [0, 255] and the rest with random floats.
+    void random_planes(std::mt19937& rng);
+    // Output bitmap filled with random RGB, byte 3 set to the sentinel, guards behind it.
+    void random_output(std::mt19937& rng);
+    // Points base and rowBytes at the bitmap in use, as a render pass does.
+    void begin_pass();
+
+    // Channel c of output pixel (x, y) of the bitmap in use.
+    uint8_t out(int x, int y, int c) const;
+    // True when every guard byte after the bitmap is untouched.
+    bool guards_intact() const;
+    // Output bytes of the working size, R, G, B, byte 3 for each pixel.
+    std::vector<uint8_t> output_bytes() const;
+
+private:
+    std::vector<uint8_t> camera_;
+};
+
+// Records error_msg calls while alive.
+class ErrorSpy {
+public:
+    ErrorSpy();
+    ~ErrorSpy();
+    struct Call {
+        std::string message;
+        int16_t code;
+    };
+    static std::vector<Call>& calls();
+};
+
+// A grabber that records the calls made to it and fails where asked.
+class RecordingGrabber : public Grabber {
+public:
+    int16_t stop() override;
+    int16_t setChannelBounds(const Rect16& bounds) override;
+    int16_t startPreview() override;
+
+    std::vector<std::string> calls;
+    Rect16 lastBounds;
+    int16_t stopStatus = 0, boundsStatus = 0, startStatus = 0;
+};
+
+// Hex text of bytes, 32 to a line, and back.
+std::string to_hex(const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> from_hex(const std::string& text);
+
+}  // namespace testkit

@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: MIT
+#include "MyMovieView.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QImage>
+#include <QLineEdit>
+#include <QPaintEvent>
+#include <QPainter>
+#include <cmath>
+#include <ctime>
+
+#include "effect_matrix.h"
+#include "frame_history.h"
+#include "ingest.h"
+#include "opaque_pixels.h"
+#include "render_pass.h"
+
+namespace {
+
+constexpr QSize kDefaultSize(640, 480);  // before the camera is known
+
+int state_of(const QAbstractButton* b) { return b && b->isChecked() ? 1 : 0; }
+int state_of(const QAction* a) { return a && a->isChecked() ? 1 : 0; }
+
+}  // namespace
+
+MyMovieView::MyMovieView(QWidget* parent) : QWidget(parent) {
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::black);
+    setPalette(p);
+}
+
+void MyMovieView::initWithFrame(PipelineState& s, ViewState& v, CaptureState& c) {
+    pipeline = &s;
+    view = &v;
+    capture = &c;
+    init_view_state(s, v, static_cast<long>(std::time(nullptr)));
+}
+
+void MyMovieView::setRecordingHook(const uint8_t* recordingOn,
+                                   std::function<bool(const uint8_t*, int)> add) {
+    RecordingOn = recordingOn;
+    add_media_samples = std::move(add);
+}
+
+Controls MyMovieView::controls() const {
+    Controls c;
+    c.effectEnabled = deformMode && deformMode->isEnabled();
+    c.selectedRow = deformMode ? deformMode->selectedRow() : -1;
+    c.selectedColumn = deformMode ? deformMode->selectedColumn() : -1;
+    c.sizeSwitchState = state_of(sizeSwitch);
+    return c;
+}
+
+bool MyMovieView::setupCameraProcs() {
+    if (!create_output_bitmaps(*pipeline)) return false;
+    view->currentSize = kHalfSize;
+    setup_size_params(*pipeline, kHalfSize, false);
+    if (!cameraProcs.install_grab_complete(*capture, this)) return false;
+    updateGeometry();
+    return true;
+}
+
+void MyMovieView::MyMovieDrawingCompleteMethod() {
+    ViewCallbacks cb;
+    cb.showFrameRate = [this](double fps) {
+        if (fpsText) fpsText->setText(QString::number(fps, 'f', 1));
+    };
+    cb.setNeedsDisplay = [this] { update(); };
+    ingest_frame(*pipeline, *view, cb);
+}
+
+QSize MyMovieView::sizeHint() const {
+    if (!pipeline || pipeline->largeBitmap.displayWidth <= 0) return kDefaultSize;
+    return QSize(static_cast<int>(std::lround(pipeline->largeBitmap.displayWidth)),
+                 static_cast<int>(std::lround(pipeline->largeBitmap.displayHeight)));
+}
+
+void MyMovieView::setImageSize(QSizeF size) {
+    set_image_size(*pipeline, static_cast<float>(size.width()), static_cast<float>(size.height()));
+    updateGeometry();
+    update();
+}
+
+void MyMovieView::setEffect(QObject* sender) {
+    const int tag = sender->property("tag").toInt();
+    deformMode->selectCellAtRow(tag / 10, tag % 10);
+}
+
+void MyMovieView::switchNormal(QObject* sender) {
+    int state;
+    if (sender->metaObject() == &QAction::staticMetaObject) {
+        auto* item = static_cast<QAction*>(sender);
+        state = state_of(item) == 1 ? 0 : 1;
+        item->setChecked(state == 1);
+        normalSwitch->setChecked(state == 1);
+    } else {
+        state = state_of(qobject_cast<QAbstractButton*>(sender));
+        normalMenuItem->setChecked(state == 1);
+    }
+    deformMode->setEnabled(state == 0);
+}
+
+void MyMovieView::switchSize(QObject* sender) {
+    const int s = state_of(sizeSwitch) == 1 ? 0 : 1;
+    if (auto* item = qobject_cast<QAction*>(sender)) item->setChecked(s == 1);
+    sizeSwitch->setChecked(s == 1);
+}
+
+void MyMovieView::switchMirrorMode(QObject*) { view->mirrorMode = !view->mirrorMode; }
+
+bool MyMovieView::validateMenuItem(QAction* item) {
+    if (item->property("action").toString() != QLatin1String("setEffect")) return true;
+    const int tag = item->property("tag").toInt();
+    item->setChecked(tag == deformMode->selectedRow() * 10 + deformMode->selectedColumn());
+    return deformMode->isEnabled();
+}
+
+void MyMovieView::cameraTask() { cameraProcs.camera_idle(*capture); }
+
+void MyMovieView::compressMethod(QObject*) {}
+
+void MyMovieView::paintEvent(QPaintEvent* event) { drawRect(event->rect()); }
+
+void MyMovieView::drawRect(const QRect&) {
+    if (!pipeline || !pipeline->bitmap) return;
+    RenderHooks hooks;
+    hooks.RecordingOn = RecordingOn;
+    hooks.add_media_samples = add_media_samples;
+    hooks.draw = [this](const OutputBitmap& bm) {
+        // Byte 3 is never shown; some of Qt's paths read it as alpha.
+        make_pixels_opaque(bm.data, bm.rowBytes, bm.width, bm.height);
+        const QImage image(bm.data, bm.width, bm.height, bm.rowBytes, QImage::Format_RGBX8888);
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(0, 0, bm.displayWidth, bm.displayHeight), image);
+    };
+    if (render_pass(*pipeline, *view, controls(), hooks)) ++drawnCount;
+}

@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: MIT
+// The live view: takes in camera frames, runs the render pass when it paints, and keeps the
+// controls that steer the pipeline. Its actions only change a control's state or a flag; the
+// render pass reads them on every pass.
+#pragma once
+
+#include <QSizeF>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+#include "QTMovie.h"
+#include "pipeline_state.h"
+
+class QAbstractButton;
+class QAction;
+class QLineEdit;
+class EffectMatrix;
+
+// The camera calls of the view and of the start-up. Each is the camera layer's function unless
+// replaced (tests replace them where this machine has no camera).
+struct CameraProcs {
+    bool (*setup_camera)(PipelineState&, CaptureState&) = ::setup_camera;
+    bool (*install_grab_complete)(CaptureState&, FrameReceiver*) = ::install_grab_complete;
+    bool (*start_camera)(CaptureState&) = ::start_camera;
+    void (*camera_idle)(CaptureState&) = ::camera_idle;
+};
+
+class MyMovieView : public QWidget, public FrameReceiver {
+    Q_OBJECT
+
+public:
+    explicit MyMovieView(QWidget* parent = nullptr);
+
+    // Outlets, connected by the interface file. The controller and the schedule act on the
+    // view through these.
+    EffectMatrix* deformMode = nullptr;   // enabled exactly when an effect runs
+    QAbstractButton* sizeSwitch = nullptr;  // checked asks for full working size
+    QAbstractButton* normalSwitch = nullptr;  // checked shows the plain picture
+    QLineEdit* fpsText = nullptr;           // frame-rate readout
+    QAction* normalMenuItem = nullptr;      // the menu twin of normalSwitch
+
+    CameraProcs cameraProcs;
+
+    // The view's initialisation on the state that main hands out: seeds the random generator
+    // with the calendar time, draws the four wave phases and turns mirroring on.
+    void initWithFrame(PipelineState& s, ViewState& v, CaptureState& c);
+    PipelineState* pipelineState() const { return pipeline; }
+    ViewState* viewState() const { return view; }
+    CaptureState* captureState() const { return capture; }
+
+    // While *RecordingOn is nonzero, every picture drawn goes to add_media_samples (bitmap data,
+    // row bytes) and the size switch waits.
+    void setRecordingHook(const uint8_t* RecordingOn,
+                          std::function<bool(const uint8_t*, int)> add_media_samples);
+
+    // The controls' states as the next render pass will read them.
+    Controls controls() const;
+
+    // Creates both output bitmaps, sizes the pipeline for half size and installs the
+    // grab-complete callback. A failing step has shown its alert; returns false.
+    bool setupCameraProcs();
+
+    // The ingestion entry, called for every completed camera frame.
+    void MyMovieDrawingCompleteMethod() override;
+
+    // Render passes that drew a picture since the view was made.
+    long long picturesDrawn() const { return drawnCount; }
+
+    QSize sizeHint() const override;
+
+public slots:
+    // The size at which both output bitmaps are drawn; pixels and working size stay.
+    void setImageSize(QSizeF size);
+    // sender: an effect menu item; its "tag" (row * 10 + column) selects the matrix cell.
+    void setEffect(QObject* sender);
+    // sender: the normal button (already toggled) or the normal menu item (toggled here).
+    void switchNormal(QObject* sender);
+    // sender: the size menu item. Flips the size switch; the next render pass applies it.
+    void switchSize(QObject* sender);
+    void switchMirrorMode(QObject* sender);
+    // Whether item is enabled; marks the item of the selected effect.
+    bool validateMenuItem(QAction* item);
+    // The camera timer's action: camera idle time, during which a frame may be ingested.
+    void cameraTask();
+    // Opens the compression settings dialog on the current picture.
+    void compressMethod(QObject* sender);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    // One render pass, drawn into the view.
+    void drawRect(const QRect& rect);
+
+private:
+    PipelineState* pipeline = nullptr;
+    ViewState* view = nullptr;
+    CaptureState* capture = nullptr;
+    const uint8_t* RecordingOn = nullptr;
+    std::function<bool(const uint8_t*, int)> add_media_samples;
+    long long drawnCount = 0;
+};

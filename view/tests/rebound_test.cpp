@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: MIT
+#include <gtest/gtest.h>
+
+#include "QTMovie.h"
+#include "frame_history.h"
+#include "testkit.h"
+
+namespace {
+
+TEST(ChangeCameraSize, WithoutRestartOnlySetsTheBounds) {
+    testkit::RecordingGrabber g;
+    testkit::Pipeline p(640, 480, kHalfSize, &g);
+    EXPECT_EQ(g.calls, std::vector<std::string>{"bounds"});
+    EXPECT_EQ(g.lastBounds, (Rect16{0, 0, 240, 320}));
+}
+
+TEST(ChangeCameraSize, WithRestartStopsSetsBoundsAndStartsInThatOrder) {
+    testkit::RecordingGrabber g;
+    testkit::Pipeline p(640, 480, kHalfSize, &g);
+    g.calls.clear();
+    testkit::ErrorSpy spy;
+    setup_size_params(p.s, kFullSize, true);
+    EXPECT_EQ(g.calls, (std::vector<std::string>{"stop", "bounds", "start"}));
+    EXPECT_EQ(g.lastBounds, (Rect16{0, 0, 480, 640}));
+    EXPECT_TRUE(testkit::ErrorSpy::calls().empty());
+}
+
+TEST(ChangeCameraSize, FailingStopIsReportedAndSkipsTheRest) {
+    testkit::RecordingGrabber g;
+    testkit::Pipeline p(640, 480, kHalfSize, &g);
+    g.calls.clear();
+    g.stopStatus = -9405;
+    testkit::ErrorSpy spy;
+    change_camera_size(p.s, true);
+    EXPECT_EQ(g.calls, std::vector<std::string>{"stop"});
+    ASSERT_EQ(testkit::ErrorSpy::calls().size(), 1u);
+    EXPECT_EQ(testkit::ErrorSpy::calls()[0].message, "SGStop");
+    EXPECT_EQ(testkit::ErrorSpy::calls()[0].code, -9405);
+}
+
+TEST(ChangeCameraSize, FailingBoundsOrStartAreReportedWithTheirCodes) {
+    testkit::RecordingGrabber g;
+    testkit::Pipeline p(640, 480, kHalfSize, &g);
+    testkit::ErrorSpy spy;
+    g.calls.clear();
+    g.boundsStatus = 12;
+    change_camera_size(p.s, true);
+    EXPECT_EQ(g.calls, (std::vector<std::string>{"stop", "bounds"}));
+    g.calls.clear();
+    g.boundsStatus = 0;
+    g.startStatus = -1;
+    change_camera_size(p.s, true);
+    EXPECT_EQ(g.calls, (std::vector<std::string>{"stop", "bounds", "start"}));
+    ASSERT_EQ(testkit::ErrorSpy::calls().size(), 2u);
+    EXPECT_EQ(testkit::ErrorSpy::calls()[0].message, "SGSetChannelBounds");
+    EXPECT_EQ(testkit::ErrorSpy::calls()[0].code, 12);
+    EXPECT_EQ(testkit::ErrorSpy::calls()[1].message, "SGStartPreview");
+    EXPECT_EQ(testkit::ErrorSpy::calls()[1].code, -1);
+}
+
+struct SizeRuleCase {
+    int w, h, expectW, expectH;
+};
+
+class CameraSizeRule : public ::testing::TestWithParam<SizeRuleCase> {};
+
+TEST_P(CameraSizeRule, CapsTheHeightAt480AndKeepsTheProportions) {
+    const SizeRuleCase c = GetParam();
+    Rect16 native{0, 0, static_cast<int16_t>(c.h), static_cast<int16_t>(c.w)};
+    const Rect16 r = camera_frame_rect(native);
+    EXPECT_EQ(r.right - r.left, c.expectW);
+    EXPECT_EQ(r.bottom - r.top, c.expectH);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cameras, CameraSizeRule,
+                         ::testing::Values(SizeRuleCase{640, 480, 640, 480}, SizeRuleCase{1280, 720, 853, 480},
+                                           SizeRuleCase{1600, 1200, 640, 480}, SizeRuleCase{720, 480, 720, 480},
+                                           SizeRuleCase{320, 240, 320, 240}, SizeRuleCase{1920, 1080, 853, 480}));
+
+}  // namespace
