@@ -164,7 +164,7 @@ void call_compression_dialog(RecordingState& r, const PipelineState& s, const ui
     Rect16 rect;
     rect.bottom = static_cast<int16_t>(s.Height);
     rect.right = static_cast<int16_t>(s.Width);
-    GWorld world;
+    OffscreenWorld world;
     if (int16_t err = new_gworld(world, rect)) {
         error_msg("SCNewGWorld", err);
         return;

@@ -74,7 +74,7 @@ void copy_bm_to_pm(const PipelineState& s, const uint8_t* source, int sourceRowB
     }
 }
 
-int16_t new_gworld(GWorld& world, const Rect16& rect) {
+int16_t new_gworld(OffscreenWorld& world, const Rect16& rect) {
     const int w = rect.right - rect.left, h = rect.bottom - rect.top;
     const int rowBytes = (4 * w + 15) & ~15;
     if (w <= 0 || h <= 0 || rowBytes > kMaxRowBytes) return paramErr;

@@ -43,13 +43,15 @@ bool fail_setup(RecordingState& r, const char* message, int16_t err) {
     return false;
 }
 
-// A frame failed: the recording ends before the alert is shown, since the alert's event loop
-// goes on drawing (and would otherwise record) frames.
+// A frame failed: the recording ends before the failure is reported, since an alert's event
+// loop goes on drawing (and would otherwise record) frames.
 bool fail_frame(RecordingState& r, const char* message, int16_t err) {
     r.RecordingOn = 0;
     delete_movie(r);
-    if (r.recordingAborted) r.recordingAborted();
-    error_msg(message, err);
+    if (r.recordingAborted)
+        r.recordingAborted(message, err);
+    else
+        error_msg(message, err);
     return false;
 }
 

@@ -52,9 +52,10 @@ struct RecordingState {
     int64_t startTime = 0;  // whole seconds of the clock at the first frame ever recorded
     uint32_t prevMsec = 0;  // ms since startTime at the previous frame
 
-    // Called when a failure has ended the recording by itself (not by finish_recording), so
-    // the record button can be released.
-    std::function<void()> recordingAborted;
+    // When a frame's failure has ended the recording by itself, this is called instead of
+    // error_msg to release the record button and report the failure (the view calls
+    // add_media_samples while it paints, where a modal alert must not run). Empty: error_msg.
+    std::function<void(const char* message, int16_t code)> recordingAborted;
 };
 
 // The time base of every recording: units per second.
@@ -85,17 +86,17 @@ void copy_bm_to_pm(const PipelineState& s, const uint8_t* source, int sourceRowB
                    PixMapHandle pixmap);
 
 // An offscreen picture for the settings dialog's test image: 32-bit A, R, G, B of one size.
-struct GWorld {
+struct OffscreenWorld {
     PixMap pm;
     PixMapPtr pmp = &pm;
     std::unique_ptr<uint8_t[]> pixels;
-    GWorld() = default;
-    GWorld(const GWorld&) = delete;
-    GWorld& operator=(const GWorld&) = delete;
+    OffscreenWorld() = default;
+    OffscreenWorld(const OffscreenWorld&) = delete;
+    OffscreenWorld& operator=(const OffscreenWorld&) = delete;
 };
 // Builds world for the rectangle. Returns 0 or a status.
-int16_t new_gworld(GWorld& world, const Rect16& rect);
-inline PixMapHandle gworld_pixmap(GWorld& world) { return &world.pmp; }
+int16_t new_gworld(OffscreenWorld& world, const Rect16& rect);
+inline PixMapHandle gworld_pixmap(OffscreenWorld& world) { return &world.pmp; }
 
 // ---- Movie writing ----
 
@@ -105,8 +106,8 @@ bool setup_recording(RecordingState& r, const PipelineState& s, const std::strin
 
 // Appends the picture just drawn (rowBytes per row) as one frame timed by the clock: the first
 // frame of a recording lasts 40 units, every later one 3 x the elapsed ms / 5, at least 1.
-// A failure ends the recording at once: the file is deleted, RecordingOn cleared and
-// recordingAborted called, after one alert.
+// A failure ends the recording at once: RecordingOn is cleared, the file deleted and the
+// failure reported once (through recordingAborted when set).
 bool add_media_samples(RecordingState& r, const PipelineState& s, const uint8_t* bitmapData,
                        int rowBytes);
 

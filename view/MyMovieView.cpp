@@ -10,6 +10,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "CompressionDialog.h"
 #include "effect_matrix.h"
 #include "frame_history.h"
 #include "ingest.h"
@@ -120,7 +121,11 @@ bool MyMovieView::validateMenuItem(QAction* item) {
 
 void MyMovieView::cameraTask() { cameraProcs.camera_idle(*capture); }
 
-void MyMovieView::compressMethod(QObject*) {}
+void MyMovieView::compressMethod(QObject*) {
+    if (!recordingState || !pipeline || !pipeline->bitmap) return;
+    call_compression_dialog(*recordingState, *pipeline, pipeline->bitmap->data,
+                            pipeline->bitmap->rowBytes, window());
+}
 
 void MyMovieView::paintEvent(QPaintEvent* event) { drawRect(event->rect()); }
 

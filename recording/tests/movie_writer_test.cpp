@@ -227,7 +227,10 @@ TEST_F(MovieWriterTest, AWriterFailureMidRecordingEndsItWithOneAlert) {
     LivePipeline p(r, 320, 240);
     ASSERT_TRUE(set_compression_settings(r, p.s, kRawCodecType, codecLosslessQuality));
     int aborted = 0;
-    r.recordingAborted = [&] { ++aborted; };
+    r.recordingAborted = [&](const char* message, int16_t code) {
+        ++aborted;
+        error_msg(message, code);
+    };
     p.drawPictures(2);
     const std::string path = dir.file("full.mov");
     ASSERT_TRUE(setup_recording(r, p.s, path));
