@@ -180,3 +180,8 @@ bool finish_recording(RecordingState& r) {
     r.RecFRefNum = 0;
     return true;
 }
+
+void cancel_recording(RecordingState& r) {
+    r.RecordingOn = 0;
+    if (r.RecMovie) delete_movie(r);
+}

@@ -119,6 +119,9 @@ bool add_timed_media_sample(RecordingState& r, const PipelineState& s, const uin
 // file. A failure deletes the file.
 bool finish_recording(RecordingState& r);
 
+// Ends a recording without keeping it: the file is deleted, nothing is reported.
+void cancel_recording(RecordingState& r);
+
 // Applies the settings of the render tool's --codec and --quality to the compressor (making it
 // if needed). Reports like the settings dialog and returns false when they are refused.
 bool set_compression_settings(RecordingState& r, const PipelineState& s, uint32_t codecType,
