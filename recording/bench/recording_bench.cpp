@@ -3,10 +3,15 @@
 // map, the compression and the sample's write into a movie file.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 #include "av_movie.h"
 #include "error_msg.h"
@@ -103,4 +108,11 @@ BENCHMARK_CAPTURE(BM_RecordFrame, png, kPNGCodecType, codecLosslessQuality)
 BENCHMARK_CAPTURE(BM_RecordFrame, raw, kRawCodecType, codecLosslessQuality)
     ->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    av_log_set_level(AV_LOG_ERROR);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
