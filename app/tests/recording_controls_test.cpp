@@ -13,9 +13,11 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <csignal>
 
 #include "CompressionDialog.h"
+#include "error_alert.h"
 #include "movie_reader.h"
 #include "recording.h"
 #include "window_fixture.h"
@@ -247,4 +249,31 @@ TEST_F(RecordingControlsTest, CompressionSettingsOpenOnTheCurrentPictureAndCance
     EXPECT_EQ(codec, "Photo-JPEG ('jpeg')");
     EXPECT_EQ(recording.RecCodecType, kJPEGCodecType);
     EXPECT_TRUE(alertTexts().isEmpty());
+}
+
+TEST_F(RecordingControlsTest, SheetAndFailureTextsComeFromTheCatalogue) {
+    QTranslator german;
+    ASSERT_TRUE(german.load(QLocale(QLocale::German, QLocale::Germany), "app", "_", ":/i18n"));
+    QCoreApplication::installTranslator(&german);
+    QFileDialog* sheet = openSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->windowTitle(), "Filmaufnahme");
+    EXPECT_EQ(sheet->labelText(QFileDialog::FileName), "Dateiname: ");
+    EXPECT_EQ(sheet->labelText(QFileDialog::Accept), "Starten");
+    EXPECT_EQ(sheet->findChild<QLineEdit*>("fileNameEdit")->text(), "WobbleMovie");
+    sheet->reject();
+    EXPECT_EQ(catalogue_lookup("Cannot create new file"), "Neue Datei kann nicht angelegt werden");
+    EXPECT_EQ(catalogue_lookup("AddMediaSample for Video"), "AddMediaSample für Video");
+    EXPECT_EQ(QCoreApplication::translate("CompressionDialog", "Lossless"), "Verlustfrei");
+    QCoreApplication::removeTranslator(&german);
+}
+
+TEST_F(RecordingControlsTest, AStoredDirectoryThatIsGoneFallsBackToHome) {
+    for (const QVariant& stored : {QVariant(home.filePath("gone")), QVariant(42), QVariant()}) {
+        QSettings().setValue("MovieFileSaveDirectory", stored);
+        QFileDialog* sheet = openSheet();
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_EQ(QDir(sheet->directory()).canonicalPath(), QDir(home.path()).canonicalPath());
+        sheet->reject();
+    }
 }
