@@ -25,7 +25,20 @@ namespace {
     QT_TRANSLATE_NOOP("error_msg", "create small NSBitmapImageRep"),
 };
 
+// Open alerts, kept on the application object.
+constexpr const char* kAlertsShown = "wobblescopeAlertsShown";
+
+void count_alerts(int delta) {
+    QCoreApplication* app = QCoreApplication::instance();
+    app->setProperty(kAlertsShown, app->property(kAlertsShown).toInt() + delta);
+}
+
 }  // namespace
+
+bool alert_is_shown() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && app->property(kAlertsShown).toInt() > 0;
+}
 
 std::string catalogue_lookup(const char* key) {
     return QCoreApplication::translate(kErrorContext, key).toStdString();
@@ -38,14 +51,16 @@ void critical_alert(const std::string& title, const std::string& text, const std
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
     box.setWindowModality(Qt::ApplicationModal);
+    count_alerts(1);
     box.exec();
+    count_alerts(-1);
 }
 
 void install_error_alert() { set_error_msg_backend(catalogue_lookup, critical_alert); }
 
-bool install_translation(const QLocale& locale) {
+QTranslator* install_translation(const QLocale& locale) {
     auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
-    if (!translator->load(locale, "app", "_", ":/i18n")) return false;
-    QCoreApplication::installTranslator(translator.release());
-    return true;
+    if (!translator->load(locale, "app", "_", ":/i18n")) return nullptr;
+    QCoreApplication::installTranslator(translator.get());
+    return translator.release();
 }

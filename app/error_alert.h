@@ -6,6 +6,7 @@
 #include <string>
 
 class QLocale;
+class QTranslator;
 
 // The catalogue context of the alert's words and of the failure messages.
 constexpr const char* kErrorContext = "error_msg";
@@ -16,9 +17,14 @@ std::string catalogue_lookup(const char* key);
 // Shows the critical alert with one default button and returns once it is dismissed.
 void critical_alert(const std::string& title, const std::string& text, const std::string& button);
 
+// Whether a critical alert is open. The frame loop waits meanwhile: the alert's own event loop
+// must not run camera idle calls or render passes, which may be what raised the alert.
+bool alert_is_shown();
+
 // Makes error_msg use the two functions above.
 void install_error_alert();
 
-// Loads the embedded catalogue for `locale` (German for any German locale) into the application.
-// Returns false, and changes nothing, when the catalogue has no translation for that language.
-bool install_translation(const QLocale& locale);
+// Loads the embedded catalogue for `locale` (German for any German locale) into the application
+// and returns it (owned by the application). Returns null, and changes nothing, when the
+// catalogue has no translation for that language.
+QTranslator* install_translation(const QLocale& locale);

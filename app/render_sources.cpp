@@ -59,7 +59,12 @@ std::unique_ptr<FrameSource> open_frame_source(const std::string& input, int raw
     }
     int status = 0;
     std::unique_ptr<AvInput> in = AvInput::open(input, false, status, error);
-    if (!in) return nullptr;
+    if (!in) {
+        // A file that no demuxer recognises is most likely raw frames given without their size.
+        if (status == kUnrecognisedInput)
+            error += " (for raw A, R, G, B frames give their size with --raw-size WxH)";
+        return nullptr;
+    }
     if (in->findStreamInfo() != 0 || in->openVideo() != 0) {
         error = in->error();
         return nullptr;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "av_camera.h"
 
-#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -47,9 +47,14 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using SwsPtr = std::unique_ptr<SwsContext, SwsFreer>;
 using DeviceListPtr = std::unique_ptr<AVDeviceInfoList, DeviceListFreer>;
 
+constexpr double kDefaultInterval = 1.0 / 30;  // seconds between pictures of unknown rate
+// Live pictures skipped in a row before the input counts as failed.
+constexpr int kMaxBadInARow = 300;
+
 // Both conversions (decoded picture to A, R, G, B, and A, R, G, B to the channel bounds) use
-// the same filter, so the live view and the render tool produce the same bytes.
-constexpr int kSwsFlags = SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP;
+// the same filter with full chroma resolution, so the live view and the render tool produce the
+// same bytes.
+constexpr int kSwsFlags = SWS_BILINEAR | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP;
 
 std::string av_error_text(int status) {
     char buf[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -98,6 +103,8 @@ const char* const kDemoGraph =
     "gradients=s=640x480:r=30:speed=0.015:c0=0x3050a0:c1=0xe07030:c2=0x30b070:c3=0xf0e060:"
     "nb_colors=4,format=gbrp[g];testsrc2=s=640x480:r=30,format=gbrp[t];"
     "[g][t]blend=all_mode=softlight,format=argb";
+
+const int kUnrecognisedInput = AVERROR_INVALIDDATA;
 
 int av_enter_movies() {
     static std::once_flag once;
@@ -163,6 +170,11 @@ std::vector<CameraInfo> list_cameras() {
 // ---- AvInput ----
 
 struct AvInput::Impl {
+    static int interrupted_cb(void* opaque) {
+        return static_cast<const Impl*>(opaque)->interrupted.load() ? 1 : 0;
+    }
+
+    std::atomic<bool> interrupted{false};
     std::string name;
     CameraSource src;
     bool live = false;
@@ -175,9 +187,19 @@ struct AvInput::Impl {
     bool flushing = false;       // the demuxer ended; the decoder is being drained
     long long decoded = 0;       // pictures since opening
     long long passPictures = 0;  // pictures since the last start-over
+    int badInARow = 0;           // live: failed packets and pictures since the last good picture
     int64_t firstPts = AV_NOPTS_VALUE;
     int status = 0;
     std::string error;
+
+    // A live input skips a picture it cannot decode, but not endlessly. Returns false (with the
+    // failure recorded) when the input is not live or has failed too often in a row.
+    bool skipBad(int code) {
+        if (live && ++badInARow <= kMaxBadInARow) return true;
+        fail(code, live ? "cannot decode " + std::to_string(badInARow - 1) + " pictures in a row"
+                        : "cannot decode picture " + std::to_string(decoded + 1));
+        return false;
+    }
 
     int fail(int code, const std::string& what) {
         status = code;
@@ -235,6 +257,7 @@ struct AvInput::Impl {
         }
         out.number = decoded++;
         ++passPictures;
+        badInARow = 0;
         return true;
     }
 };
@@ -269,13 +292,22 @@ std::unique_ptr<AvInput> AvInput::open(const std::string& source, bool live, int
             return nullptr;
         }
     }
-    AVDictionary* optsRaw = nullptr;
-    if (d.src.format == "avfoundation") av_dict_set(&optsRaw, "framerate", "30", 0);
-    std::unique_ptr<AVDictionary, DictFreer> opts(optsRaw);
-    AVFormatContext* ctx = nullptr;
-    optsRaw = opts.release();
-    const int r = avformat_open_input(&ctx, d.src.url.c_str(), format, &optsRaw);
-    opts.reset(optsRaw);
+    AVDictionary* opts = nullptr;
+    if (d.src.format == "avfoundation") av_dict_set(&opts, "framerate", "30", 0);
+    std::unique_ptr<AVDictionary, DictFreer> optsOwner(opts);
+    AVFormatContext* ctx = avformat_alloc_context();
+    if (!ctx) {
+        status = AVERROR(ENOMEM);
+        error = d.name + ": out of memory";
+        return nullptr;
+    }
+    // Reads give up when interrupt() is called; a device never blocks, so shutdown is prompt.
+    ctx->interrupt_callback = AVIOInterruptCB{&Impl::interrupted_cb, &d};
+    if (d.src.device) ctx->flags |= AVFMT_FLAG_NONBLOCK;
+    opts = optsOwner.release();
+    const int r =
+        avformat_open_input(&ctx, d.src.url.c_str(), format, &opts);  // frees ctx on failure
+    optsOwner.reset(opts);
     if (r < 0) {
         status = r;
         error = d.name + ": cannot open: " + av_error_text(r);
@@ -284,6 +316,10 @@ std::unique_ptr<AvInput> AvInput::open(const std::string& source, bool live, int
     d.fmt.reset(ctx);
     status = 0;
     return in;
+}
+
+void AvInput::interrupt() {
+    impl_->interrupted = true;
 }
 
 int AvInput::findStreamInfo() {
@@ -331,6 +367,13 @@ long long AvInput::frameCount() const {
     const int64_t n = impl_->fmt->streams[impl_->stream]->nb_frames;
     return n > 0 ? n : -1;
 }
+double AvInput::frameInterval() const {
+    if (impl_->stream < 0) return kDefaultInterval;
+    const AVStream* st = impl_->fmt->streams[impl_->stream];
+    const AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
+    return rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : kDefaultInterval;
+}
+
 bool AvInput::paced() const {
     return impl_->live && !impl_->src.device;
 }
@@ -351,6 +394,7 @@ AvInput::Read AvInput::read(ArgbFrame& out) {
         return Read::Error;
     }
     for (;;) {
+        if (d.interrupted) return Read::End;
         int r = avcodec_receive_frame(d.dec.get(), d.frame.get());
         if (r == 0) {
             const bool ok = d.convert(out);
@@ -363,11 +407,11 @@ AvInput::Read AvInput::read(ArgbFrame& out) {
             return Read::End;
         }
         if (r != AVERROR(EAGAIN)) {
-            if (d.live) continue;
-            d.fail(r, "cannot decode picture " + std::to_string(d.decoded + 1));
-            return Read::Error;
+            if (!d.skipBad(r)) return Read::Error;
+            if (d.flushing) continue;  // the rest of the drained pictures may still be good
+        } else if (d.flushing) {
+            return Read::End;  // drained and still asking for input
         }
-        if (d.flushing) return Read::End;  // drained and still asking for input
         r = av_read_frame(d.fmt.get(), d.pkt.get());
         if (r == AVERROR(EAGAIN)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -389,9 +433,8 @@ AvInput::Read AvInput::read(ArgbFrame& out) {
         }
         r = avcodec_send_packet(d.dec.get(), d.pkt.get());
         av_packet_unref(d.pkt.get());
-        if (r < 0 && r != AVERROR(EAGAIN) && !d.live) {
-            d.fail(r, "cannot decode picture " + std::to_string(d.decoded + 1));
-            return Read::Error;
+        if (r < 0 && r != AVERROR(EAGAIN)) {
+            if (!d.skipBad(r)) return Read::Error;
         }
     }
 }
@@ -463,7 +506,10 @@ struct CameraReader::Impl {
                 cv.notify_all();
                 return;
             }
-            if (input->paced() && back.time >= 0) {
+            if (input->paced()) {
+                // Pictures without timestamps follow one another at the stream's frame rate.
+                if (back.time < 0)
+                    back.time = (lastTime < 0 ? 0 : lastTime) + input->frameInterval();
                 // Show each picture at its own time after the first; start again after a
                 // start-over, a restart of the preview, or a gap of more than a second.
                 const auto now = std::chrono::steady_clock::now();
@@ -545,7 +591,7 @@ void CameraReader::shutdown() {
         d.fresh = false;
         d.cv.notify_all();
     }
-    // A blocking device read returns with the device's next picture; the thread then sees quit.
+    d.input->interrupt();
     if (d.thread.joinable()) d.thread.join();
 }
 

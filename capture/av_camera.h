@@ -49,6 +49,9 @@ struct CameraInfo {
 // The video devices found, then the built-in demo scene.
 std::vector<CameraInfo> list_cameras();
 
+// The status of AvInput::open for a file whose contents no demuxer recognises.
+extern const int kUnrecognisedInput;
+
 // One video input, decoded picture by picture. Not thread-safe: one thread at a time.
 class AvInput {
 public:
@@ -70,7 +73,11 @@ public:
     int height() const;            // pixels
     long long frameCount() const;  // pictures in the stream when the container says so, else -1
     bool paced() const;  // live and not a device: the reader keeps the input's own frame rate
+    double frameInterval() const;  // seconds between pictures at the stream's rate (1/30 unknown)
     const std::string& name() const;  // the source text, for messages
+
+    // Makes a read in progress, and every later one, give up (End) soon. Any thread may call it.
+    void interrupt();
 
     // Decodes the next picture into out, converted to A, R, G, B at its own size.
     Read read(ArgbFrame& out);

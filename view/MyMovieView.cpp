@@ -12,6 +12,7 @@
 
 #include "CompressionDialog.h"
 #include "effect_matrix.h"
+#include "error_alert.h"
 #include "frame_history.h"
 #include "ingest.h"
 #include "opaque_pixels.h"
@@ -119,7 +120,10 @@ bool MyMovieView::validateMenuItem(QAction* item) {
     return deformMode->isEnabled();
 }
 
-void MyMovieView::cameraTask() { cameraProcs.camera_idle(*capture); }
+void MyMovieView::cameraTask() {
+    if (alert_is_shown()) return;  // the frame loop waits for the alert
+    cameraProcs.camera_idle(*capture);
+}
 
 void MyMovieView::compressMethod(QObject*) {
     if (!recordingState || !pipeline || !pipeline->bitmap) return;
@@ -129,18 +133,26 @@ void MyMovieView::compressMethod(QObject*) {
 
 void MyMovieView::paintEvent(QPaintEvent* event) { drawRect(event->rect()); }
 
+void MyMovieView::drawBitmap(const OutputBitmap& bm) {
+    // Byte 3 is never shown; some of Qt's paths read it as alpha.
+    make_pixels_opaque(bm.data, bm.rowBytes, bm.width, bm.height);
+    const QImage image(bm.data, bm.width, bm.height, bm.rowBytes, QImage::Format_RGBX8888);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(0, 0, bm.displayWidth, bm.displayHeight), image);
+}
+
 void MyMovieView::drawRect(const QRect&) {
     if (!pipeline || !pipeline->bitmap) return;
+    if (alert_is_shown()) {
+        // While an alert is open (perhaps raised by the pass that this paint would interrupt),
+        // the last picture is shown again and the pipeline is left alone.
+        if (drawnCount > 0) drawBitmap(*pipeline->bitmap);
+        return;
+    }
     RenderHooks hooks;
     hooks.RecordingOn = RecordingOn;
     hooks.add_media_samples = add_media_samples;
-    hooks.draw = [this](const OutputBitmap& bm) {
-        // Byte 3 is never shown; some of Qt's paths read it as alpha.
-        make_pixels_opaque(bm.data, bm.rowBytes, bm.width, bm.height);
-        const QImage image(bm.data, bm.width, bm.height, bm.rowBytes, QImage::Format_RGBX8888);
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(0, 0, bm.displayWidth, bm.displayHeight), image);
-    };
+    hooks.draw = [this](const OutputBitmap& bm) { drawBitmap(bm); };
     if (render_pass(*pipeline, *view, controls(), hooks)) ++drawnCount;
 }

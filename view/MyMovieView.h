@@ -96,6 +96,9 @@ protected:
     void drawRect(const QRect& rect);
 
 private:
+    // Draws the output bitmap at its display size from the view's origin.
+    void drawBitmap(const OutputBitmap& bm);
+
     PipelineState* pipeline = nullptr;
     ViewState* view = nullptr;
     CaptureState* capture = nullptr;

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Start-up in its fixed order, failures at each step, and shutdown by closing the main window.
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QWidget>
 
+#include "error_alert.h"
 #include "window_fixture.h"
 
 namespace {
@@ -52,6 +56,8 @@ struct FailingStep {
     std::vector<std::string> calls;
     std::string text;
 };
+
+void PrintTo(const FailingStep& step, std::ostream* os) { *os << step.name; }
 
 class StartUpFailure : public WindowTest, public ::testing::WithParamInterface<FailingStep> {};
 
@@ -108,4 +114,50 @@ TEST_F(WindowTest, ClosingAnotherWindowDoesNotQuitButClosingTheMainWindowDoes) {
 TEST_F(WindowTest, QuitMenuItemQuits) {
     const int status = launch([&] { ui->actionQuit->trigger(); });
     EXPECT_EQ(status, 0);
+}
+
+TEST_F(WindowTest, FrameLoopWaitsWhileAnAlertIsShown) {
+    install_error_alert();  // the real alert, raised from inside a render pass
+    uint8_t recording = 1;
+    bool failed = false;
+    view->setRecordingHook(&recording, [&](const uint8_t*, int) {
+        if (!failed) {
+            failed = true;
+            error_msg("AddMediaSample for Video", -2014);
+            recording = 0;
+        }
+        return true;
+    });
+
+    QString alertText;
+    long idleBefore = -1, idleAfter = -2;
+    int ringBefore = -1, ringAfter = -2;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        poll.stop();
+        alertText = box->text();
+        idleBefore = idle_calls();
+        ringBefore = pipeline.SFIndex;
+        int ticks = 0;
+        QTimer* timer = view->findChild<QTimer*>("cameraTimer");
+        QObject::connect(timer, &QTimer::timeout, [&] { ++ticks; });
+        EXPECT_TRUE(testcam::wait_until([&] { return ticks >= 3; }));
+        idleAfter = idle_calls();
+        ringAfter = pipeline.SFIndex;
+        box->defaultButton()->click();
+    });
+    poll.start(5);
+    const int status = launch([&] {
+        EXPECT_TRUE(testcam::wait_until([&] { return failed && view->picturesDrawn() >= 5; }));
+        controller.window->close();
+    });
+    set_error_msg_backend(nullptr, nullptr);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(alertText, "AddMediaSample for Video\nerror code = -2014");
+    EXPECT_GE(idleBefore, 3);
+    EXPECT_EQ(idleAfter, idleBefore) << "the camera got idle time while the alert was open";
+    EXPECT_EQ(ringAfter, ringBefore);
+    EXPECT_FALSE(alert_is_shown());
 }

@@ -6,8 +6,16 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <QMenu>
+#include <QPushButton>
+
+#include "Controller.h"
+#include "MyMovieView.h"
+#include "effect_matrix.h"
 #include "error_alert.h"
 #include "error_msg.h"
+#include "interface_file.h"
+#include "ui_MainWindow.h"
 
 namespace {
 
@@ -55,4 +63,25 @@ TEST_F(GermanCatalogue, TranslatesTheWindowTexts) {
 TEST(Catalogue, MissingKeyShowsItself) {
     EXPECT_EQ(catalogue_lookup("SGNewChannel"), "SGNewChannel");
     EXPECT_EQ(catalogue_lookup("Error in Wobblescope"), "Error in Wobblescope");
+}
+
+TEST(Catalogue, SystemLocaleChoosesItAndTheWindowSpeaksIt) {
+    EXPECT_EQ(install_translation(QLocale(QLocale::English, QLocale::UnitedKingdom)), nullptr);
+    QTranslator* german = install_translation(QLocale(QLocale::German, QLocale::Switzerland));
+    ASSERT_NE(german, nullptr);
+    {
+        PipelineState s;
+        ViewState v;
+        CaptureState c;
+        Controller controller;
+        load_interface_file(controller, s, v, c);
+        EXPECT_EQ(controller.myMovieView->deformMode->cellTitles(),
+                  (QStringList{"Zeitwelle", "Belichtung", "Bewegungsspur", "Verzögerung",
+                               "Zeitstreuung", "Bewegungsmalerei"}));
+        EXPECT_EQ(controller.ui->menuEffect->title(), "&Effekt");
+        EXPECT_EQ(controller.ui->recButton->text(), "Aufnahme");
+    }
+    QCoreApplication::removeTranslator(german);
+    delete german;
+    EXPECT_EQ(catalogue_lookup("error code"), "error code");
 }

@@ -47,7 +47,7 @@ TEST(CameraSetup, DemoSceneIs640x480AndDelivers) {
     EXPECT_EQ(cam.s.Width, 320);
     EXPECT_EQ(cam.s.Height, 240);
     ASSERT_TRUE(idle_until_delivery(cam.c, cam.view));
-    EXPECT_TRUE(spy.texts().empty());
+    EXPECT_TRUE(alerts().empty());
 }
 
 TEST(CameraSetup, LavfiSourceTallerThan480IsReduced) {
@@ -59,7 +59,7 @@ TEST(CameraSetup, LavfiSourceTallerThan480IsReduced) {
     EXPECT_EQ(cam.s.LargeSrcRowBytes, 3412);
     ASSERT_TRUE(idle_until_delivery(cam.c, cam.view));
     ASSERT_TRUE(idle_until_delivery(cam.c, cam.view));
-    EXPECT_TRUE(spy.texts().empty());
+    EXPECT_TRUE(alerts().empty());
 }
 
 TEST(CameraSetup, UnopenableSourceReportsOpenDefaultComponent) {
@@ -68,8 +68,8 @@ TEST(CameraSetup, UnopenableSourceReportsOpenDefaultComponent) {
     CaptureState c;
     c.cameraSource = "/nonexistent/clip.mp4";
     EXPECT_FALSE(setup_camera(s, c));
-    ASSERT_EQ(spy.texts().size(), 1u);
-    EXPECT_EQ(spy.texts()[0], "OpenDefaultComponent SeqGrabComponentType");
+    ASSERT_EQ(alerts().size(), 1u);
+    EXPECT_EQ(alerts()[0], "OpenDefaultComponent SeqGrabComponentType");
     EXPECT_EQ(s.LargeWidth, 0);
     EXPECT_EQ(s.grabber, nullptr);
 }
@@ -79,13 +79,16 @@ struct SizeCase {
     const char* name;
     int16_t w, h;  // the camera's native size
     int16_t largeW, largeH;
-    bool rebounded;  // SGSetChannelBounds ran during set-up
     int smallW, smallH, smallRowBytes;
 };
 
-class CameraSizeRule : public ::testing::TestWithParam<SizeCase> {};
+void PrintTo(const SizeCase& k, std::ostream* os) {
+    *os << k.name;
+}
 
-TEST_P(CameraSizeRule, ReducesTallerCamerasTo480Lines) {
+class CameraSetupSize : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(CameraSetupSize, ReducesTallerCamerasTo480Lines) {
     const SizeCase& k = GetParam();
     Rect16 native;
     native.bottom = k.h;
@@ -106,16 +109,16 @@ TEST_P(CameraSizeRule, ReducesTallerCamerasTo480Lines) {
     EXPECT_EQ(cam.c.theGWorld->bounds, (Rect16{0, 0, k.largeH, k.largeW}));
     EXPECT_EQ(cam.c.theGWorld->rowBytes, 4 * k.largeW);
     ASSERT_TRUE(idle_until_delivery(cam.c, cam.view));
-    EXPECT_TRUE(spy.texts().empty());
+    EXPECT_TRUE(alerts().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cameras, CameraSizeRule,
-    ::testing::Values(SizeCase{"vga", 640, 480, 640, 480, false, 320, 240, 1280},
-                      SizeCase{"hd720", 1280, 720, 853, 480, true, 426, 240, 1706},
-                      SizeCase{"uxga", 1600, 1200, 640, 480, true, 320, 240, 1280},
-                      SizeCase{"exactly480", 720, 480, 720, 480, false, 360, 240, 1440},
-                      SizeCase{"small", 176, 144, 176, 144, false, 88, 72, 352}),
+    Sources, CameraSetupSize,
+    ::testing::Values(SizeCase{"vga", 640, 480, 640, 480, 320, 240, 1280},
+                      SizeCase{"hd720", 1280, 720, 853, 480, 426, 240, 1706},
+                      SizeCase{"uxga", 1600, 1200, 640, 480, 320, 240, 1280},
+                      SizeCase{"exactly480", 720, 480, 720, 480, 360, 240, 1440},
+                      SizeCase{"small", 176, 144, 176, 144, 88, 72, 352}),
     [](const ::testing::TestParamInfo<SizeCase>& i) { return std::string(i.param.name); });
 
 TEST(CameraSetup, SourceWithoutVideoReportsSGNewChannel) {
@@ -124,9 +127,9 @@ TEST(CameraSetup, SourceWithoutVideoReportsSGNewChannel) {
     CaptureState c;
     c.cameraSource = "lavfi:sine=frequency=440";
     EXPECT_FALSE(setup_camera(s, c));
-    ASSERT_EQ(spy.texts().size(), 1u);
-    EXPECT_EQ(spy.texts()[0], "SGNewChannel\nerror code = " +
-                                  std::to_string(narrow_status(AVERROR_STREAM_NOT_FOUND)));
+    ASSERT_EQ(alerts().size(), 1u);
+    EXPECT_EQ(alerts()[0],
+              "SGNewChannel " + std::to_string(narrow_status(AVERROR_STREAM_NOT_FOUND)));
     EXPECT_EQ(s.LargeWidth, 0);
 }
 
@@ -136,13 +139,14 @@ TEST(CameraSetup, BrokenGraphAndNonVideoFilesCannotBeOpened) {
     FILE* f = std::fopen(notes.c_str(), "w");
     std::fputs("not a video\n", f);
     std::fclose(f);
-    for (const std::string& source : {std::string("lavfi:nosuchsource"), notes}) {
+    for (const std::string& source :
+         {std::string("lavfi:nosuchsource"), notes, std::string("/dev/video99")}) {
         ErrorSpy spy;
         PipelineState s;
         CaptureState c;
         c.cameraSource = source;
         EXPECT_FALSE(setup_camera(s, c));
-        EXPECT_EQ(spy.texts(),
+        EXPECT_EQ(alerts(),
                   (std::vector<std::string>{"OpenDefaultComponent SeqGrabComponentType"}));
         EXPECT_FALSE(c.theSeqGrabber);
     }
@@ -154,7 +158,7 @@ TEST(CameraSetup, NoCameraOnThisMachineReportsOpenDefaultComponent) {
     PipelineState s;
     CaptureState c;
     EXPECT_FALSE(setup_camera(s, c));
-    EXPECT_EQ(spy.texts(), (std::vector<std::string>{"OpenDefaultComponent SeqGrabComponentType"}));
+    EXPECT_EQ(alerts(), (std::vector<std::string>{"OpenDefaultComponent SeqGrabComponentType"}));
 }
 
 TEST(CameraSetup, CallsOutOfOrderAreReportedNotCrashed) {
@@ -164,10 +168,9 @@ TEST(CameraSetup, CallsOutOfOrderAreReportedNotCrashed) {
     EXPECT_FALSE(start_camera(c));
     camera_idle(c);
     close_camera(c);
-    EXPECT_EQ(spy.texts(),
-              (std::vector<std::string>{
-                  "SGSetChannelRefCon\nerror code = " + std::to_string(kNotInitializedErr),
-                  "SGStartPreview\nerror code = " + std::to_string(kNotInitializedErr)}));
+    EXPECT_EQ(alerts(),
+              (std::vector<std::string>{"SGSetChannelRefCon " + std::to_string(kNotInitializedErr),
+                                        "SGStartPreview " + std::to_string(kNotInitializedErr)}));
 }
 
 TEST(CameraSetup, StatusesNarrowWithoutBecomingSuccess) {
@@ -182,4 +185,33 @@ TEST(CameraList, EndsWithTheDemoScene) {
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(text.substr(text.rfind("demo\t")),
               std::string("demo\t") + list_cameras().back().description + "\n");
+}
+
+TEST(CameraSource, EachFormOfTheOptionOpensWhatItNames) {
+    struct Case {
+        const char* source;
+        const char* format;
+        std::string url;
+        bool device, file;
+    };
+    const Case cases[] = {
+        {"demo", "lavfi", kDemoGraph, false, false},
+        {"lavfi:testsrc2=size=1280x720:rate=30", "lavfi", "testsrc2=size=1280x720:rate=30", false,
+         false},
+        {"/dev/video1", "v4l2", "/dev/video1", true, false},
+        {"v4l2:/dev/video2", "v4l2", "/dev/video2", true, false},
+        {"avfoundation:0", "avfoundation", "0", true, false},
+        {"dshow:video=Front Camera", "dshow", "video=Front Camera", true, false},
+        {"clips/walk.mp4", "", "clips/walk.mp4", false, true},
+        {"C:/clips/walk.mp4", "", "C:/clips/walk.mp4", false, true},
+    };
+    for (const Case& k : cases) {
+        CameraSource src;
+        std::string why;
+        ASSERT_TRUE(resolve_camera_source(k.source, src, why)) << k.source;
+        EXPECT_EQ(src.format, k.format) << k.source;
+        EXPECT_EQ(src.url, k.url) << k.source;
+        EXPECT_EQ(src.device, k.device) << k.source;
+        EXPECT_EQ(src.file, k.file) << k.source;
+    }
 }

@@ -5,35 +5,13 @@
 #include <random>
 
 #include "av_camera.h"
-#include "error_msg.h"
 #include "seq_grabber.h"
 
-namespace {
-
-std::vector<std::string> g_texts;
-
-std::string identity(const char* key) {
-    return key;
-}
-
-void record(const std::string&, const std::string& text, const std::string&) {
-    g_texts.push_back(text);
-}
-
-}  // namespace
-
-ErrorSpy::ErrorSpy() {
-    g_texts.clear();
-    set_error_msg_backend(identity, record);
-}
-ErrorSpy::~ErrorSpy() {
-    set_error_msg_backend(nullptr, nullptr);
-}
-const std::vector<std::string>& ErrorSpy::texts() const {
-    return g_texts;
-}
-void ErrorSpy::clear() {
-    g_texts.clear();
+std::vector<std::string> alerts() {
+    std::vector<std::string> out;
+    for (const ErrorSpy::Call& c : ErrorSpy::calls())
+        out.push_back(c.code ? c.message + " " + std::to_string(c.code) : c.message);
+    return out;
 }
 
 void CountingReceiver::MyMovieDrawingCompleteMethod() {

@@ -9,15 +9,11 @@
 
 #include "QTMovie.h"
 #include "pipeline_state.h"
+#include "testkit.h"
 
-// Records every alert while it lives (nothing reaches standard error).
-class ErrorSpy {
-public:
-    ErrorSpy();
-    ~ErrorSpy();
-    const std::vector<std::string>& texts() const;  // "<message>" or "<message>\nerror code = N"
-    void clear();
-};
+using testkit::ErrorSpy;
+// The alerts an ErrorSpy recorded: "<message>" or "<message> <code>" when the code is not 0.
+std::vector<std::string> alerts();
 
 // Counts deliveries and keeps a copy of the camera buffer as it was at the last one.
 class CountingReceiver : public FrameReceiver {
