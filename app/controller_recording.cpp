@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QSettings>
@@ -14,10 +16,12 @@
 
 #include "Controller.h"
 #include "MyMovieView.h"
+#include "av_movie.h"
 #include "error_msg.h"
 #include "interface_file.h"
 #include "recording.h"
 #include "ui_MainWindow.h"
+#include "ui_RecordingOptions.h"
 
 namespace {
 
@@ -58,6 +62,19 @@ QString save_directory() {
     const QString dir = stored.typeId() == QMetaType::QString ? stored.toString() : QString();
     if (dir.isEmpty() || !QFileInfo(dir).isDir()) return QDir::homePath();
     return dir;
+}
+
+// The sheet's accessory view: which compressor the movie will be written with. Nothing in it
+// is read back.
+void add_recording_options(QFileDialog* panel, uint32_t codecType) {
+    auto* options = new QWidget(panel);
+    Ui::RecordingOptions form;
+    form.setupUi(options);
+    const CodecInfo* info = find_codec_info(codecType);
+    form.compressorName->setText(
+        info ? QCoreApplication::translate("CompressionDialog", info->name) : QString());
+    if (auto* grid = qobject_cast<QGridLayout*>(panel->layout()))
+        grid->addWidget(options, grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 }  // namespace
@@ -116,6 +133,7 @@ void Controller::clickRecButton(QObject* sender) {
     panel->setLabelText(QFileDialog::Accept, tr("Start"));
     panel->setDirectory(save_directory());
     panel->selectFile(QLatin1String(kMovieName));
+    add_recording_options(panel, recording->RecCodecType);
     panel->setWindowModality(Qt::WindowModal);
     connect(panel, &QDialog::finished, this, [this, panel](int result) {
         savePanelDidEnd(panel, result, nullptr);

@@ -97,6 +97,8 @@ TEST_F(RecordingControlsTest, TheSheetOffersWobbleMovieAtHomeAndRemembersTheDire
     EXPECT_EQ(sheet->labelText(QFileDialog::Accept), "Start");
     EXPECT_EQ(QDir(sheet->directory()).canonicalPath(), QDir(home.path()).canonicalPath());
     EXPECT_EQ(sheet->findChild<QLineEdit*>("fileNameEdit")->text(), "WobbleMovie");
+    ASSERT_NE(sheet->findChild<QWidget*>("recOptionView"), nullptr);
+    EXPECT_EQ(sheet->findChild<QLabel*>("compressorName")->text(), "Photo-JPEG");
 
     const QString movies = home.filePath("movies");
     ASSERT_TRUE(QDir().mkpath(movies));

@@ -171,6 +171,13 @@
     </message>
 </context>
 <context>
+    <name>RecordingOptions</name>
+    <message>
+        <source>Compressor:</source>
+        <translation>Kompressor:</translation>
+    </message>
+</context>
+<context>
     <name>CompressionDialog</name>
     <message>
         <source>Compression Settings</source>
