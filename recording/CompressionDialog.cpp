@@ -23,6 +23,16 @@ const QualityStep kQualitySteps[] = {
     {codecLosslessQuality, QT_TRANSLATE_NOOP("CompressionDialog", "Lossless")},
 };
 
+// The compressors' names, shown through the catalogue.
+[[maybe_unused]] const char* const kCodecNames[] = {
+    QT_TRANSLATE_NOOP("CompressionDialog", "Photo-JPEG"),
+    QT_TRANSLATE_NOOP("CompressionDialog", "H.264"),
+    QT_TRANSLATE_NOOP("CompressionDialog", "Apple ProRes 422"),
+    QT_TRANSLATE_NOOP("CompressionDialog", "Animation"),
+    QT_TRANSLATE_NOOP("CompressionDialog", "PNG"),
+    QT_TRANSLATE_NOOP("CompressionDialog", "None"),
+};
+
 constexpr int kDefaultKeyFrameRate = 24;  // frames
 constexpr int kPreviewWidth = 320;        // pixels the two pictures are shown at, at most
 

@@ -12,6 +12,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -258,6 +259,8 @@ VideoCompressor::VideoCompressor() : impl_(std::make_unique<Impl>()) {}
 VideoCompressor::~VideoCompressor() = default;
 
 std::unique_ptr<VideoCompressor> VideoCompressor::openDefaultComponent() {
+    // The program keeps no log: the encoders' statistics stay unprinted, as the camera's do.
+    av_log_set_level(AV_LOG_ERROR);
     if (available_codecs().empty()) return nullptr;
     return std::unique_ptr<VideoCompressor>(new VideoCompressor());
 }
