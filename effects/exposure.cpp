@@ -40,13 +40,8 @@ void exposure_step(PipelineState& s) {
         uint8_t* out = s.base + y * s.rowBytes;
         float* a = s.fBuffer + plane_index(s, 0, y, 0);
         for (int x = 0; x < quadEnd; x += 4, a += 12) {
-            const f4 r = running_average4(channel4<0>(src + 4 * x), load4(a));
-            const f4 g = running_average4(channel4<1>(src + 4 * x), load4(a + 4));
-            const f4 b = running_average4(channel4<2>(src + 4 * x), load4(a + 8));
-            store4(a, r);
-            store4(a + 4, g);
-            store4(a + 8, b);
-            store_rgb(out + 4 * x, round_to_int(r), round_to_int(g), round_to_int(b));
+            const Quad3 avg = update_average4(camera_quad(src + 4 * x), a);
+            store_rgb(out + 4 * x, round_to_int(avg.r), round_to_int(avg.g), round_to_int(avg.b));
         }
         for (int x = quadEnd; x < s.Width; ++x) exposure_pixel(s, src, out, x, y);
     }

@@ -113,16 +113,7 @@ void measure_rows(PipelineState& s, const uint8_t* slot) {
         const float* p = s.fBuffer1 + row;
         float* m = measure_row(s, s.fBuffer3, y);
         for (int x = 0; x < quadEnd; x += 4, a += 12, p += 12) {
-            const f4 r = running_average4(channel4<0>(src + 4 * x), load4(a));
-            const f4 g = running_average4(channel4<1>(src + 4 * x), load4(a + 4));
-            const f4 b = running_average4(channel4<2>(src + 4 * x), load4(a + 8));
-            store4(a, r);
-            store4(a + 4, g);
-            store4(a + 8, b);
-            f4 m4 = vfabf(sub(r, load4(p)));
-            m4 = add(m4, vfabf(sub(g, load4(p + 4))));
-            m4 = add(m4, vfabf(sub(b, load4(p + 8))));
-            store4(m + x, m4);
+            store4(m + x, average_change4(update_average4(camera_quad(src + 4 * x), a), p));
         }
         for (int x = quadEnd; x < s.Width; ++x) measure_pixel(s, src, x, y);
     }

@@ -133,22 +133,13 @@ void motion_paint_step(PipelineState& s) {
         const float* prev = s.fBuffer1 + row;
         float* p = s.fBuffer2 + row;
         for (int x = 0; x < quadEnd; x += 4, a += 12, prev += 12, p += 12) {
-            const f4 sr = channel4<0>(src + 4 * x), sg = channel4<1>(src + 4 * x),
-                     sb = channel4<2>(src + 4 * x);
-            const f4 r = running_average4(sr, load4(a));
-            const f4 g = running_average4(sg, load4(a + 4));
-            const f4 b = running_average4(sb, load4(a + 8));
-            store4(a, r);
-            store4(a + 4, g);
-            store4(a + 8, b);
-            f4 m = vfabf(sub(r, load4(prev)));
-            m = add(m, vfabf(sub(g, load4(prev + 4))));
-            m = add(m, vfabf(sub(b, load4(prev + 8))));
+            const Quad3 sample = camera_quad(src + 4 * x);
+            const f4 m = average_change4(update_average4(sample, a), prev);
             const f4 w = min4(max4(add(mul(m, gain), offset), zero), one);
             const f4 keep = sub(one, w);
-            const f4 pr = add(mul(w, sr), mul(keep, load4(p)));
-            const f4 pg = add(mul(w, sg), mul(keep, load4(p + 4)));
-            const f4 pb = add(mul(w, sb), mul(keep, load4(p + 8)));
+            const f4 pr = add(mul(w, sample.r), mul(keep, load4(p)));
+            const f4 pg = add(mul(w, sample.g), mul(keep, load4(p + 4)));
+            const f4 pb = add(mul(w, sample.b), mul(keep, load4(p + 8)));
             store4(p, pr);
             store4(p + 4, pg);
             store4(p + 8, pb);

@@ -50,15 +50,10 @@ void motion_trace_step(PipelineState& s) {
         float* a = s.fBuffer + row;
         const float* p = s.fBuffer1 + row;
         for (int x = 0; x < quadEnd; x += 4, a += 12, p += 12) {
-            const f4 r = running_average4(channel4<0>(src + 4 * x), load4(a));
-            const f4 g = running_average4(channel4<1>(src + 4 * x), load4(a + 4));
-            const f4 b = running_average4(channel4<2>(src + 4 * x), load4(a + 8));
-            store4(a, r);
-            store4(a + 4, g);
-            store4(a + 8, b);
-            store_rgb(out + 4 * x, round_to_int(mul(vfabf(sub(r, load4(p))), gain)),
-                      round_to_int(mul(vfabf(sub(g, load4(p + 4))), gain)),
-                      round_to_int(mul(vfabf(sub(b, load4(p + 8))), gain)));
+            const Quad3 avg = update_average4(camera_quad(src + 4 * x), a);
+            store_rgb(out + 4 * x, round_to_int(mul(vfabf(sub(avg.r, load4(p))), gain)),
+                      round_to_int(mul(vfabf(sub(avg.g, load4(p + 4))), gain)),
+                      round_to_int(mul(vfabf(sub(avg.b, load4(p + 8))), gain)));
         }
         for (int x = quadEnd; x < s.Width; ++x) trace_pixel(s, src, out, x, y);
     }

@@ -17,5 +17,37 @@ inline quad::f4 running_average4(quad::f4 sample4, quad::f4 old4) {
     return add(mul(sample4, set4(kAverageNew)), mul(old4, set4(kAverageOld)));
 }
 
+// Red, green and blue of one quad, one vector each.
+struct Quad3 {
+    quad::f4 r, g, b;
+};
+
+// The camera samples of four pixels (A, R, G, B) starting at px.
+inline Quad3 camera_quad(const uint8_t* px) {
+    using namespace quad;
+    return {channel4<0>(px), channel4<1>(px), channel4<2>(px)};
+}
+
+// Updates the running average of one quad (12 floats at a: 4 red, 4 green, 4 blue) from the
+// samples and returns the new averages.
+inline Quad3 update_average4(const Quad3& sample, float* a) {
+    using namespace quad;
+    const Quad3 n = {running_average4(sample.r, load4(a)), running_average4(sample.g, load4(a + 4)),
+                     running_average4(sample.b, load4(a + 8))};
+    store4(a, n.r);
+    store4(a + 4, n.g);
+    store4(a + 8, n.b);
+    return n;
+}
+
+// How far the average moved, summed over red, green and blue: |r - r'| + |g - g'| + |b - b'|
+// against the previous averages at prev.
+inline quad::f4 average_change4(const Quad3& avg, const float* prev) {
+    using namespace quad;
+    f4 m = vfabf(sub(avg.r, load4(prev)));
+    m = add(m, vfabf(sub(avg.g, load4(prev + 4))));
+    return add(m, vfabf(sub(avg.b, load4(prev + 8))));
+}
+
 // Float to output byte: nearest integer, ties to even, low 8 bits.
 inline uint8_t to_byte(float v) { return static_cast<uint8_t>(static_cast<int32_t>(std::nearbyint(v))); }

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QImage>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPaintEvent>
 #include <QPainter>
 #include <cmath>
@@ -68,7 +69,7 @@ bool MyMovieView::setupCameraProcs() {
 void MyMovieView::MyMovieDrawingCompleteMethod() {
     ViewCallbacks cb;
     cb.showFrameRate = [this](double fps) {
-        if (fpsText) fpsText->setText(QString::number(fps, 'f', 1));
+        if (fpsText) fpsText->setText(QLocale().toString(fps, 'f', 1));
     };
     cb.setNeedsDisplay = [this] { update(); };
     ingest_frame(*pipeline, *view, cb);

@@ -46,7 +46,7 @@ protected:
         view->cameraProcs = CameraProcs{};  // the real camera layer
         ASSERT_TRUE(dir.isValid());
         clip = dir.filePath("clip.nut").toStdString();
-        ClipSpec spec;
+        ClipSettings spec;
         spec.path = clip;
         spec.width = kClipWidth;
         spec.height = kClipHeight;

@@ -80,7 +80,7 @@ void BM_ReaderDecode(benchmark::State& state, const char* codec, const char* pix
     const std::string path =
         (std::filesystem::temp_directory_path() / (std::string("wobble-bench-") + codec + ending))
             .string();
-    ClipSpec clip;
+    ClipSettings clip;
     clip.path = path;
     clip.codec = codec;
     clip.pixelFormat = pixelFormat;

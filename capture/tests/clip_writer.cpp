@@ -63,21 +63,21 @@ std::vector<uint8_t> pattern_picture(int n, int width, int height) {
     return out;
 }
 
-std::string write_clip(const ClipSpec& spec) {
+std::string write_clip(const ClipSettings& settings) {
     AVFormatContext* raw = nullptr;
-    if (avformat_alloc_output_context2(&raw, nullptr, nullptr, spec.path.c_str()) < 0 || !raw)
-        return "no container for " + spec.path;
+    if (avformat_alloc_output_context2(&raw, nullptr, nullptr, settings.path.c_str()) < 0 || !raw)
+        return "no container for " + settings.path;
     std::unique_ptr<AVFormatContext, OutputCloser> oc(raw);
-    const AVCodec* codec = avcodec_find_encoder_by_name(spec.codec.c_str());
-    if (!codec) return "no encoder " + spec.codec;
+    const AVCodec* codec = avcodec_find_encoder_by_name(settings.codec.c_str());
+    if (!codec) return "no encoder " + settings.codec;
     std::unique_ptr<AVCodecContext, CodecFreer> enc(avcodec_alloc_context3(codec));
-    const AVPixelFormat pf = av_get_pix_fmt(spec.pixelFormat.c_str());
-    if (pf == AV_PIX_FMT_NONE) return "no pixel format " + spec.pixelFormat;
-    enc->width = spec.width;
-    enc->height = spec.height;
+    const AVPixelFormat pf = av_get_pix_fmt(settings.pixelFormat.c_str());
+    if (pf == AV_PIX_FMT_NONE) return "no pixel format " + settings.pixelFormat;
+    enc->width = settings.width;
+    enc->height = settings.height;
     enc->pix_fmt = pf;
-    enc->time_base = AVRational{1, spec.fps};
-    enc->framerate = AVRational{spec.fps, 1};
+    enc->time_base = AVRational{1, settings.fps};
+    enc->framerate = AVRational{settings.fps, 1};
     enc->gop_size = 5;
     if (oc->oformat->flags & AVFMT_GLOBALHEADER) enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (avcodec_open2(enc.get(), codec, nullptr) < 0) return "open encoder";
@@ -87,28 +87,28 @@ std::string write_clip(const ClipSpec& spec) {
     st->avg_frame_rate = enc->framerate;
     if (avcodec_parameters_from_context(st->codecpar, enc.get()) < 0) return "parameters";
     if (!(oc->oformat->flags & AVFMT_NOFILE) &&
-        avio_open(&oc->pb, spec.path.c_str(), AVIO_FLAG_WRITE) < 0)
-        return "cannot create " + spec.path;
+        avio_open(&oc->pb, settings.path.c_str(), AVIO_FLAG_WRITE) < 0)
+        return "cannot create " + settings.path;
     if (avformat_write_header(oc.get(), nullptr) < 0) return "write header";
 
     std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
     std::unique_ptr<AVPacket, PacketFreer> pkt(av_packet_alloc());
     frame->format = pf;
-    frame->width = spec.width;
-    frame->height = spec.height;
+    frame->width = settings.width;
+    frame->height = settings.height;
     if (av_frame_get_buffer(frame.get(), 0) < 0) return "frame buffer";
     std::unique_ptr<SwsContext, SwsFreer> sws(
-        sws_getContext(spec.width, spec.height, AV_PIX_FMT_ARGB, spec.width, spec.height, pf,
-                       SWS_BILINEAR, nullptr, nullptr, nullptr));
+        sws_getContext(settings.width, settings.height, AV_PIX_FMT_ARGB, settings.width,
+                       settings.height, pf, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!sws) return "converter";
-    std::vector<uint8_t> argb(4 * static_cast<size_t>(spec.width) * spec.height);
-    for (int n = 0; n < spec.frames; ++n) {
+    std::vector<uint8_t> argb(4 * static_cast<size_t>(settings.width) * settings.height);
+    for (int n = 0; n < settings.frames; ++n) {
         if (av_frame_make_writable(frame.get()) < 0) return "writable frame";
-        (spec.paint ? spec.paint : paint_pattern)(n, argb.data(), 4 * spec.width, spec.width,
-                                                  spec.height);
+        (settings.paint ? settings.paint : paint_pattern)(n, argb.data(), 4 * settings.width,
+                                                          settings.width, settings.height);
         const uint8_t* src[4] = {argb.data(), nullptr, nullptr, nullptr};
-        const int srcStride[4] = {4 * spec.width, 0, 0, 0};
-        sws_scale(sws.get(), src, srcStride, 0, spec.height, frame->data, frame->linesize);
+        const int srcStride[4] = {4 * settings.width, 0, 0, 0};
+        sws_scale(sws.get(), src, srcStride, 0, settings.height, frame->data, frame->linesize);
         frame->pts = n;
         if (avcodec_send_frame(enc.get(), frame.get()) < 0) return "send frame";
         if (std::string e = drain(enc.get(), oc.get(), st, pkt.get()); !e.empty()) return e;

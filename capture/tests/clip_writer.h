@@ -10,7 +10,7 @@
 // Paints picture n, A, R, G, B per pixel, rows rowBytes apart.
 using PaintFn = std::function<void(int n, uint8_t* argb, int rowBytes, int width, int height)>;
 
-struct ClipSpec {
+struct ClipSettings {
     std::string path;                  // the container follows the file name's ending
     std::string codec = "rawvideo";    // encoder name
     std::string pixelFormat = "argb";  // the encoder's pixel format
@@ -26,4 +26,4 @@ void paint_pattern(int n, uint8_t* argb, int rowBytes, int width, int height);
 std::vector<uint8_t> pattern_picture(int n, int width, int height);
 
 // Returns "" on success, else what failed.
-std::string write_clip(const ClipSpec& spec);
+std::string write_clip(const ClipSettings& settings);

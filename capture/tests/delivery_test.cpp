@@ -73,7 +73,7 @@ int touched_outside(const PipelineState& s, const std::vector<uint8_t>& buf, int
 
 TEST(Delivery, SameSizeArgbFrameArrivesByteForByte) {
     TempDir dir;
-    ClipSpec clip;
+    ClipSettings clip;
     clip.path = dir.path("argb.mov");
     clip.width = 64;
     clip.height = 48;
@@ -93,7 +93,7 @@ TEST(Delivery, SameSizeArgbFrameArrivesByteForByte) {
 
 TEST(Delivery, HalfSizeFillsTopLeftCornerWithFullStride) {
     TempDir dir;
-    ClipSpec clip;
+    ClipSettings clip;
     clip.path = dir.path("argb.mov");
     clip.width = 64;
     clip.height = 48;
@@ -181,14 +181,14 @@ TEST(Delivery, BoundsOutsideTheBufferAreRefused) {
 
 TEST(Delivery, PictureSizeChangeMidStreamIsScaledToTheBounds) {
     TempDir dir;
-    ClipSpec a;
+    ClipSettings a;
     a.path = dir.path("a.ts");
     a.codec = "mpeg2video";
     a.pixelFormat = "yuv420p";
     a.width = 320;
     a.height = 240;
     a.frames = 6;
-    ClipSpec b = a;
+    ClipSettings b = a;
     b.path = dir.path("b.ts");
     b.width = 640;
     b.height = 360;
@@ -270,7 +270,7 @@ TEST(GrabComplete, WithoutTheDoneFlagNothingIsIngested) {
 
 TEST(Reader, SlowConsumerGetsOnlyTheNewestPictures) {
     TempDir dir;
-    ClipSpec clip;
+    ClipSettings clip;
     clip.path = dir.path("fast.mov");
     clip.width = 32;
     clip.height = 16;
@@ -321,7 +321,7 @@ TEST(Reader, NoPictureIsDeliveredTwice) {
 
 TEST(Reader, VideoFileStartsOverAtItsEnd) {
     TempDir dir;
-    ClipSpec clip;
+    ClipSettings clip;
     clip.path = dir.path("short.mov");
     clip.width = 32;
     clip.height = 16;
@@ -384,7 +384,7 @@ protected:
                     std::vector<char>(bytes.begin(), bytes.begin() + bytes.size() * 6 / 10));
     }
     TempDir dir;
-    ClipSpec clip;
+    ClipSettings clip;
     std::vector<char> bytes;
 };
 

@@ -42,7 +42,7 @@ std::vector<uint8_t> read_file(const std::string& path) {
 
 TEST(RenderInput, GeneratedFileGivesEveryPictureInOrder) {
     TempDir dir;
-    ClipSpec clip;
+    ClipSettings clip;
     clip.path = dir.path("clip.mov");
     clip.width = 64;
     clip.height = 48;
@@ -100,7 +100,7 @@ TEST(RenderInput, LavfiSourcesWithAndWithoutAnEnd) {
 
 TEST(RenderInput, ProgressShowsTheTotalWhenKnown) {
     TempDir dir;
-    ClipSpec clip;
+    ClipSettings clip;
     clip.path = dir.path("long.mov");
     clip.width = 640;
     clip.height = 480;
@@ -142,7 +142,7 @@ TEST(RenderInput, BadInputsGiveAClearMessageAndNoOutput) {
 
 TEST(RenderInput, DecodeErrorStopsWithTheInputNamed) {
     TempDir dir;
-    ClipSpec clip;
+    ClipSettings clip;
     clip.path = dir.path("clip.nut");
     clip.codec = "png";
     clip.pixelFormat = "rgba";
@@ -185,7 +185,7 @@ TEST(RenderInput, RawFramesStillWork) {
 // camera size, at half size, through both.
 TEST(RenderInput, RenderToolDeliversWhatTheLiveCameraDelivers) {
     TempDir dir;
-    ClipSpec clip;
+    ClipSettings clip;
     clip.path = dir.path("still.mkv");
     clip.codec = "ffv1";
     clip.pixelFormat = "yuv420p";
