@@ -28,6 +28,8 @@
 #define WOBBLE_AWAKE
 #endif
 
+class QAbstractButton;
+class QFileDialog;
 class QMainWindow;
 class QMenu;
 class QTableView;
@@ -37,6 +39,7 @@ class TimerSheet;
 class MyMovieView;
 struct PipelineState;
 struct CaptureState;
+struct RecordingState;
 namespace Ui {
 class MainWindow;
 }
@@ -82,6 +85,26 @@ protected:
 
     // Recording controls
     // (members and slots of the record button; bodies in controller_recording.cpp)
+public:
+    RecordingState* recording = nullptr;  // handed out by main; without it there is no recording
+    QAbstractButton* recButton = nullptr;  // on while recording or while its save sheet is open
+    QFileDialog* savePanel = nullptr;      // the save sheet while it is open
+
+public slots:
+    // The record button's action: switched on, asks for the movie file in a save sheet on the
+    // main window; switched off, ends the recording.
+    void clickRecButton(QObject* sender);
+    // The save sheet's end handler: an accepted sheet (QDialog::Accepted) starts the recording
+    // and remembers the directory.
+    void savePanelDidEnd(QFileDialog* panel, int returnCode, void* contextInfo);
+    // A recording under way is finished, its movie complete, before the application ends.
+    void finishRecordingBeforeQuit();
+
+protected slots:
+    // Binds the view's recording hook and settings dialog to `recording`.
+    WOBBLE_AWAKE void awakeRecording();
+
+protected:
 
     // Effect schedule
     // (members and slots of the schedule sheet; bodies in controller_schedule.cpp)

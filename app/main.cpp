@@ -13,6 +13,7 @@
 #include "error_alert.h"
 #include "interface_file.h"
 #include "pipeline_state.h"
+#include "recording.h"
 #include "render_tool.h"
 
 namespace {
@@ -99,8 +100,10 @@ int main(int argc, char** argv) {
     ViewState viewState;
     CaptureState capture;
     capture.cameraSource = options.camera;
+    RecordingState recording;
 
     Controller controller;
+    controller.recording = &recording;
     load_interface_file(controller, pipeline, viewState, capture);
     controller.window->show();
     QTimer::singleShot(0, &controller, &Controller::applicationDidFinishLaunching);

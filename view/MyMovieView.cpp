@@ -11,6 +11,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "CompressionDialog.h"
 #include "effect_matrix.h"
 #include "error_alert.h"
 #include "frame_history.h"
@@ -125,7 +126,11 @@ void MyMovieView::cameraTask() {
     cameraProcs.camera_idle(*capture);
 }
 
-void MyMovieView::compressMethod(QObject*) {}
+void MyMovieView::compressMethod(QObject*) {
+    if (!recordingState || !pipeline || !pipeline->bitmap) return;
+    call_compression_dialog(*recordingState, *pipeline, pipeline->bitmap->data,
+                            pipeline->bitmap->rowBytes, window());
+}
 
 void MyMovieView::paintEvent(QPaintEvent* event) { drawRect(event->rect()); }
 

@@ -16,6 +16,7 @@ class QAbstractButton;
 class QAction;
 class QLineEdit;
 class EffectMatrix;
+struct RecordingState;
 
 // The camera calls of the view and of the start-up. Each is the camera layer's function unless
 // replaced (tests replace them where this machine has no camera).
@@ -53,6 +54,9 @@ public:
     // row bytes) and the size switch waits.
     void setRecordingHook(const uint8_t* RecordingOn,
                           std::function<bool(const uint8_t*, int)> add_media_samples);
+
+    // The recording whose compressor the settings dialog (compressMethod) configures.
+    RecordingState* recordingState = nullptr;
 
     // The controls' states as the next render pass will read them.
     Controls controls() const;

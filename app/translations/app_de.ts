@@ -207,4 +207,228 @@
         <translation>Verstanden.</translation>
     </message>
 </context>
+<context>
+    <name>Controller</name>
+    <message>
+        <source>Compression Settings...</source>
+        <translation>Kompressionseinstellungen ...</translation>
+    </message>
+    <message>
+        <source>QuickTime Movie (*.mov)</source>
+        <translation>QuickTime-Film (*.mov)</translation>
+    </message>
+    <message>
+        <source>Movie Recording</source>
+        <translation>Filmaufnahme</translation>
+    </message>
+    <message>
+        <source>Filename: </source>
+        <translation>Dateiname: </translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Starten</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingOptions</name>
+    <message>
+        <source>Compressor:</source>
+        <translation>Kompressor:</translation>
+    </message>
+</context>
+<context>
+    <name>CompressionDialog</name>
+    <message>
+        <source>Compression Settings</source>
+        <translation>Kompressionseinstellungen</translation>
+    </message>
+    <message>
+        <source>Compressor</source>
+        <translation>Kompressor</translation>
+    </message>
+    <message>
+        <source>Compression type:</source>
+        <translation>Kompressionsart:</translation>
+    </message>
+    <message>
+        <source>Quality:</source>
+        <translation>Qualität:</translation>
+    </message>
+    <message>
+        <source>Key frame every</source>
+        <translation>Schlüsselbild alle</translation>
+    </message>
+    <message>
+        <source>frames</source>
+        <translation>Bilder</translation>
+    </message>
+    <message>
+        <source>Test image</source>
+        <translation>Testbild</translation>
+    </message>
+    <message>
+        <source>Current picture</source>
+        <translation>Aktuelles Bild</translation>
+    </message>
+    <message>
+        <source>Compressed</source>
+        <translation>Komprimiert</translation>
+    </message>
+    <message>
+        <source>Least</source>
+        <translation>Minimal</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Niedrig</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Hoch</translation>
+    </message>
+    <message>
+        <source>Best</source>
+        <translation>Maximal</translation>
+    </message>
+    <message>
+        <source>Lossless</source>
+        <translation>Verlustfrei</translation>
+    </message>
+    <message>
+        <source>%1 (&apos;%2&apos;)</source>
+        <translation>%1 (&apos;%2&apos;)</translation>
+    </message>
+    <message>
+        <source>Photo-JPEG</source>
+        <translation>Foto-JPEG</translation>
+    </message>
+    <message>
+        <source>H.264</source>
+        <translation>H.264</translation>
+    </message>
+    <message>
+        <source>Apple ProRes 422</source>
+        <translation>Apple ProRes 422</translation>
+    </message>
+    <message>
+        <source>Animation</source>
+        <translation>Animation</translation>
+    </message>
+    <message>
+        <source>PNG</source>
+        <translation>PNG</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Ohne</translation>
+    </message>
+    <message>
+        <source>%1 KB per frame</source>
+        <translation>%1 KB pro Bild</translation>
+    </message>
+    <message>
+        <source>The test image cannot be compressed this way (error %1).</source>
+        <translation>Das Testbild lässt sich so nicht komprimieren (Fehler %1).</translation>
+    </message>
+</context>
+<context>
+    <name>error_msg</name>
+    <message>
+        <source>Cannot create new file</source>
+        <translation>Neue Datei kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>FSPathMakeRef</source>
+        <translation>FSPathMakeRef</translation>
+    </message>
+    <message>
+        <source>FSGetCatalogInfo</source>
+        <translation>FSGetCatalogInfo</translation>
+    </message>
+    <message>
+        <source>CreateMovieFile</source>
+        <translation>CreateMovieFile</translation>
+    </message>
+    <message>
+        <source>NewMovieTrack for Video</source>
+        <translation>NewMovieTrack für Video</translation>
+    </message>
+    <message>
+        <source>NewTrackMedia for Video</source>
+        <translation>NewTrackMedia für Video</translation>
+    </message>
+    <message>
+        <source>BeginMediaEdits for Video</source>
+        <translation>BeginMediaEdits für Video</translation>
+    </message>
+    <message>
+        <source>SCCompressSequenceBegin</source>
+        <translation>SCCompressSequenceBegin</translation>
+    </message>
+    <message>
+        <source>SCCompressSequenceFrame</source>
+        <translation>SCCompressSequenceFrame</translation>
+    </message>
+    <message>
+        <source>AddMediaSample for Video</source>
+        <translation>AddMediaSample für Video</translation>
+    </message>
+    <message>
+        <source>SCCompressSequenceEnd for Video</source>
+        <translation>SCCompressSequenceEnd für Video</translation>
+    </message>
+    <message>
+        <source>EndMediaEdits for Video</source>
+        <translation>EndMediaEdits für Video</translation>
+    </message>
+    <message>
+        <source>InsertMediaIntoTrack for Video</source>
+        <translation>InsertMediaIntoTrack für Video</translation>
+    </message>
+    <message>
+        <source>AddMovieResource</source>
+        <translation>AddMovieResource</translation>
+    </message>
+    <message>
+        <source>setup_rec_frame_pixmap</source>
+        <translation>setup_rec_frame_pixmap</translation>
+    </message>
+    <message>
+        <source>OpenDefaultComponent</source>
+        <translation>OpenDefaultComponent</translation>
+    </message>
+    <message>
+        <source>SCDefaultPixMapSettings</source>
+        <translation>SCDefaultPixMapSettings</translation>
+    </message>
+    <message>
+        <source>SCSetInfo scSpatialSettingsType in create_video_compressor</source>
+        <translation>SCSetInfo scSpatialSettingsType in create_video_compressor</translation>
+    </message>
+    <message>
+        <source>SCSetInfo scTemporalSettingsType in create_video_compressor</source>
+        <translation>SCSetInfo scTemporalSettingsType in create_video_compressor</translation>
+    </message>
+    <message>
+        <source>SCNewGWorld</source>
+        <translation>SCNewGWorld</translation>
+    </message>
+    <message>
+        <source>SCSetTestImagePixMap</source>
+        <translation>SCSetTestImagePixMap</translation>
+    </message>
+    <message>
+        <source>SCRequestImageSettings</source>
+        <translation>SCRequestImageSettings</translation>
+    </message>
+    <message>
+        <source>SCGetInfo for spatial settings</source>
+        <translation>SCGetInfo für die räumlichen Einstellungen</translation>
+    </message>
+</context>
 </TS>

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+// Test helpers: movies read back with libavformat and decoded with libavcodec, and a camera
+// made from libavfilter's testsrc2.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct MovieInfo {
+    std::string error;  // empty when the file opened and every packet was read
+    int streams = 0, videoStreams = 0;
+    int timeBaseNum = 0, timeBaseDen = 0;  // of the video stream
+    uint32_t codecTag = 0;                 // four-character code, first character high
+    int width = 0, height = 0;
+    std::string title;
+    std::vector<int64_t> durations;  // per sample, stream time base
+    std::vector<int64_t> dts;
+    std::vector<bool> sync;  // per sample: a sync (key) sample
+    int64_t totalDuration() const;
+};
+MovieInfo read_movie(const std::string& path);
+
+// Decodes sample `index` of the movie's video track to R, G, B bytes, width x height.
+bool decode_movie_frame(const std::string& path, int index, std::vector<uint8_t>& rgb, int& width,
+                        int& height, std::string& error);
+
+// Peak signal-to-noise ratio of two R, G, B pictures of equal size, in dB (inf when equal).
+double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+
+// Frames of a libavfilter source graph converted to A, R, G, B.
+class FilterCamera {
+public:
+    // graph: e.g. "testsrc2=size=640x480:rate=30".
+    explicit FilterCamera(const std::string& graph);
+    ~FilterCamera();
+    bool ok() const;
+    // Next frame into dst (height rows of rowBytes bytes, A, R, G, B).
+    bool read(uint8_t* dst, int rowBytes, int width, int height);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
