@@ -46,20 +46,20 @@ protected:
         view->cameraProcs = CameraProcs{};  // the real camera layer
         ASSERT_TRUE(dir.isValid());
         clip = dir.filePath("clip.nut").toStdString();
-        ClipSettings spec;
-        spec.path = clip;
-        spec.width = kClipWidth;
-        spec.height = kClipHeight;
-        spec.frames = kClipFrames;
-        spec.fps = 30;
-        spec.paint = paint_clear_alpha;
-        ASSERT_EQ(write_clip(spec), "");
+        ClipSettings clipSettings;
+        clipSettings.path = clip;
+        clipSettings.width = kClipWidth;
+        clipSettings.height = kClipHeight;
+        clipSettings.frames = kClipFrames;
+        clipSettings.fps = 30;
+        clipSettings.paint = paint_clear_alpha;
+        ASSERT_EQ(write_clip(clipSettings), "");
         // The camera plays the clip over and over; the render tool gets it twice in a row, so
         // that its plain pictures cover every frame, the three it draws nothing for included.
         twice = dir.filePath("twice.nut").toStdString();
-        spec.path = twice;
-        spec.frames = 2 * kClipFrames;
-        ASSERT_EQ(write_clip(spec), "");
+        clipSettings.path = twice;
+        clipSettings.frames = 2 * kClipFrames;
+        ASSERT_EQ(write_clip(clipSettings), "");
     }
 
     QTemporaryDir dir;
