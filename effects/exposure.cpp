@@ -40,7 +40,8 @@ void exposure_step(PipelineState& s) {
         uint8_t* out = s.base + y * s.rowBytes;
         float* a = s.fBuffer + plane_index(s, 0, y, 0);
         for (int x = 0; x < quadEnd; x += 4, a += 12) {
-            const Quad3 avg = update_average4(camera_quad(src + 4 * x), a);
+            Quad3 before;
+            const Quad3 avg = update_average4(camera_quad(src + 4 * x), a, before);
             store_rgb(out + 4 * x, round_to_int(avg.r), round_to_int(avg.g), round_to_int(avg.b));
         }
         for (int x = quadEnd; x < s.Width; ++x) exposure_pixel(s, src, out, x, y);

@@ -19,13 +19,10 @@ inline float* measure_row(const PipelineState& s, float* plane, int y) {
     return plane + static_cast<size_t>(y) * s.planeWidth;
 }
 
+// The measure is how far the average moved in this pass, from where it stood before it.
 inline void measure_pixel(PipelineState& s, const uint8_t* src, int x, int y) {
     float m = 0.0f;
-    for (int c = 0; c < 3; ++c) {
-        const size_t i = plane_index(s, x, y, c);
-        s.fBuffer[i] = running_average(src[4 * x + 1 + c], s.fBuffer[i]);
-        m += std::fabs(s.fBuffer[i] - s.fBuffer1[i]);
-    }
+    for (int c = 0; c < 3; ++c) m += update_average(s.fBuffer[plane_index(s, x, y, c)], src[4 * x + 1 + c]);
     measure_row(s, s.fBuffer3, y)[x] = m;
 }
 
@@ -66,7 +63,6 @@ namespace ref {
 
 void motion_delay_step(PipelineState& s) {
     if (!s.fBuffer) return;
-    std::memcpy(s.fBuffer1, s.fBuffer, s.planeFloats * sizeof(float));
     const int newest = newest_slot(s);
     const uint8_t* slot = s.sourceFrames[newest];
     for (int y = 0; y < s.Height; ++y) {
@@ -108,45 +104,48 @@ void measure_rows(PipelineState& s, const uint8_t* slot) {
     const int quadEnd = s.Width & ~3;
     for (int y = 0; y < s.Height; ++y) {
         const uint8_t* src = slot + y * s.srcRowBytes;
-        const size_t row = plane_index(s, 0, y, 0);
-        float* a = s.fBuffer + row;
-        const float* p = s.fBuffer1 + row;
+        float* a = s.fBuffer + plane_index(s, 0, y, 0);
         float* m = measure_row(s, s.fBuffer3, y);
-        for (int x = 0; x < quadEnd; x += 4, a += 12, p += 12) {
-            store4(m + x, average_change4(update_average4(camera_quad(src + 4 * x), a), p));
+        for (int x = 0; x < quadEnd; x += 4, a += 12) {
+            Quad3 before;
+            const Quad3 avg = update_average4(camera_quad(src + 4 * x), a, before);
+            store4(m + x, average_change4(avg, before));
         }
         for (int x = quadEnd; x < s.Width; ++x) measure_pixel(s, src, x, y);
     }
 }
 
-void diffuse(PipelineState& s) {
+// One diffusion step from the plane `from` into the plane `to`, each row in one sweep:
+// ((c - flux to the right) + flux from the left), then + flux from above, then - flux to below,
+// every flux taken from `from` — the same sums, in the same order, as sweeping in place over a
+// copy.
+void diffuse(const PipelineState& s, const float* from, float* to) {
     const int quadEnd = s.Width & ~3;
     const f4 k = set4(kDiffusion);
-    copy_measure(s);
     for (int y = 0; y < s.Height; ++y) {
-        const float* c = measure_row(s, s.fBuffer1, y);
-        float* m = measure_row(s, s.fBuffer3, y);
+        const float* c = from + static_cast<size_t>(y) * s.planeWidth;
+        const float* up = y > 0 ? c - s.planeWidth : nullptr;
+        const float* down = y + 1 < s.Height ? c + s.planeWidth : nullptr;
+        float* m = to + static_cast<size_t>(y) * s.planeWidth;
         f4 prevFlux = zero4();
         for (int x = 0; x < quadEnd; x += 4) {
             const f4 c4 = load4(c + x);
             const f4 next = x + 4 < s.Width ? load4(c + x + 4) : set4(c[x + 3]);
             const f4 right = mul(k, sub(c4, shift_out4(c4, next)));
-            store4(m + x, add(sub(load4(m + x), right), shift_in4(right, prevFlux)));
+            f4 v = add(sub(c4, right), shift_in4(right, prevFlux));
+            if (up) v = add(mul(k, sub(load4(up + x), c4)), v);
+            if (down) v = sub(v, mul(k, sub(c4, load4(down + x))));
+            store4(m + x, v);
             prevFlux = right;
         }
-        for (int x = quadEnd; x < s.Width; ++x) sweep_pixel(s, c, m, x);
-    }
-    for (int y = 1; y < s.Height; ++y) {
-        const float* cUp = measure_row(s, s.fBuffer1, y - 1);
-        const float* c = measure_row(s, s.fBuffer1, y);
-        float* mUp = measure_row(s, s.fBuffer3, y - 1);
-        float* m = measure_row(s, s.fBuffer3, y);
-        for (int x = 0; x < quadEnd; x += 4) {
-            const f4 d = mul(k, sub(load4(cUp + x), load4(c + x)));
-            store4(mUp + x, sub(load4(mUp + x), d));
-            store4(m + x, add(d, load4(m + x)));
+        for (int x = quadEnd; x < s.Width; ++x) {
+            const float right = flux(c[x], x + 1 < s.Width ? c[x + 1] : c[x]);
+            const float left = x > 0 ? flux(c[x - 1], c[x]) : 0.0f;
+            float v = (c[x] - right) + left;
+            if (up) v = flux(up[x], c[x]) + v;
+            if (down) v = v - flux(c[x], down[x]);
+            m[x] = v;
         }
-        for (int x = quadEnd; x < s.Width; ++x) vertical_pixel(mUp, m, cUp, c, x);
     }
 }
 
@@ -154,11 +153,10 @@ void diffuse(PipelineState& s) {
 
 void motion_delay_step(PipelineState& s) {
     if (!s.fBuffer) return;
-    std::memcpy(s.fBuffer1, s.fBuffer, s.planeFloats * sizeof(float));
     const int newest = newest_slot(s);
     measure_rows(s, s.sourceFrames[newest]);
-    diffuse(s);
-    diffuse(s);
+    diffuse(s, s.fBuffer3, s.fBuffer1);
+    diffuse(s, s.fBuffer1, s.fBuffer3);
 
     const int newestBase = newest % s.Depth;
     const int quadEnd = s.Width & ~3;

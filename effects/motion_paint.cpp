@@ -36,11 +36,7 @@ inline void vertical_pixel(const PipelineState& s, const float* C, float* P, int
 // Updates the average at one pixel, paints and writes it.
 inline void paint_pixel(PipelineState& s, const uint8_t* src, uint8_t* out, int x, int y) {
     float m = 0.0f;
-    for (int c = 0; c < 3; ++c) {
-        const size_t i = plane_index(s, x, y, c);
-        s.fBuffer[i] = running_average(src[4 * x + 1 + c], s.fBuffer[i]);
-        m += std::fabs(s.fBuffer[i] - s.fBuffer1[i]);
-    }
+    for (int c = 0; c < 3; ++c) m += update_average(s.fBuffer[plane_index(s, x, y, c)], src[4 * x + 1 + c]);
     float w = m * kWeightGain + kWeightOffset;
     w = w > 0.0f ? w : 0.0f;
     w = w < 1.0f ? w : 1.0f;
@@ -51,10 +47,9 @@ inline void paint_pixel(PipelineState& s, const uint8_t* src, uint8_t* out, int 
     }
 }
 
-void copy_planes(PipelineState& s) {
-    std::memcpy(s.fBuffer1, s.fBuffer, s.planeFloats * sizeof(float));
-    std::memcpy(s.fBuffer3, s.fBuffer2, s.planeFloats * sizeof(float));
-}
+// The diffusion reads the paint as it stood before the pass (the copy in fBuffer3). The change
+// of the average is taken from the value before each update, so it needs no copy.
+void copy_paint(PipelineState& s) { std::memcpy(s.fBuffer3, s.fBuffer2, s.planeFloats * sizeof(float)); }
 
 }  // namespace
 
@@ -62,7 +57,7 @@ namespace ref {
 
 void motion_paint_step(PipelineState& s) {
     if (!s.fBuffer) return;
-    copy_planes(s);
+    copy_paint(s);
     const uint8_t* slot = s.sourceFrames[newest_slot(s)];
     for (int y = 0; y < s.Height; ++y) {
         for (int c = 0; c < 3; ++c) {
@@ -86,7 +81,7 @@ void motion_paint_step(PipelineState& s) {
 void motion_paint_step(PipelineState& s) {
     using namespace quad;
     if (!s.fBuffer) return;
-    copy_planes(s);
+    copy_paint(s);
     const int quadEnd = s.Width & ~3;
     const f4 k = set4(kDiffusion);
     const float* C = s.fBuffer3;
@@ -130,11 +125,12 @@ void motion_paint_step(PipelineState& s) {
         uint8_t* out = s.base + y * s.rowBytes;
         const size_t row = plane_index(s, 0, y, 0);
         float* a = s.fBuffer + row;
-        const float* prev = s.fBuffer1 + row;
         float* p = s.fBuffer2 + row;
-        for (int x = 0; x < quadEnd; x += 4, a += 12, prev += 12, p += 12) {
+        for (int x = 0; x < quadEnd; x += 4, a += 12, p += 12) {
             const Quad3 sample = camera_quad(src + 4 * x);
-            const f4 m = average_change4(update_average4(sample, a), prev);
+            Quad3 before;
+            const Quad3 avg = update_average4(sample, a, before);
+            const f4 m = average_change4(avg, before);
             const f4 w = min4(max4(add(mul(m, gain), offset), zero), one);
             const f4 keep = sub(one, w);
             const f4 pr = add(mul(w, sample.r), mul(keep, load4(p)));

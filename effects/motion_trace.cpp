@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Motion trace: how far the newest frame lies from the running average, times 50.
 #include <cmath>
-#include <cstring>
 
 #include "effects.h"
 #include "quad.h"
@@ -11,11 +10,10 @@ namespace {
 
 constexpr float kTraceGain = 50.0f;
 
+// The distance is taken from the average as it stood before this pass's update.
 inline void trace_pixel(PipelineState& s, const uint8_t* src, uint8_t* out, int x, int y) {
     for (int c = 0; c < 3; ++c) {
-        const size_t i = plane_index(s, x, y, c);
-        s.fBuffer[i] = running_average(src[4 * x + 1 + c], s.fBuffer[i]);
-        out[4 * x + c] = to_byte(std::fabs(s.fBuffer[i] - s.fBuffer1[i]) * kTraceGain);
+        out[4 * x + c] = to_byte(update_average(s.fBuffer[plane_index(s, x, y, c)], src[4 * x + 1 + c]) * kTraceGain);
     }
 }
 
@@ -25,7 +23,6 @@ namespace ref {
 
 void motion_trace_step(PipelineState& s) {
     if (!s.fBuffer) return;
-    std::memcpy(s.fBuffer1, s.fBuffer, s.planeFloats * sizeof(float));
     const uint8_t* slot = s.sourceFrames[newest_slot(s)];
     for (int y = 0; y < s.Height; ++y) {
         for (int x = 0; x < s.Width; ++x) {
@@ -39,21 +36,19 @@ void motion_trace_step(PipelineState& s) {
 void motion_trace_step(PipelineState& s) {
     using namespace quad;
     if (!s.fBuffer) return;
-    std::memcpy(s.fBuffer1, s.fBuffer, s.planeFloats * sizeof(float));
     const uint8_t* slot = s.sourceFrames[newest_slot(s)];
     const int quadEnd = s.Width & ~3;
     const f4 gain = set4(kTraceGain);
     for (int y = 0; y < s.Height; ++y) {
         const uint8_t* src = slot + y * s.srcRowBytes;
         uint8_t* out = s.base + y * s.rowBytes;
-        const size_t row = plane_index(s, 0, y, 0);
-        float* a = s.fBuffer + row;
-        const float* p = s.fBuffer1 + row;
-        for (int x = 0; x < quadEnd; x += 4, a += 12, p += 12) {
-            const Quad3 avg = update_average4(camera_quad(src + 4 * x), a);
-            store_rgb(out + 4 * x, round_to_int(mul(vfabf(sub(avg.r, load4(p))), gain)),
-                      round_to_int(mul(vfabf(sub(avg.g, load4(p + 4))), gain)),
-                      round_to_int(mul(vfabf(sub(avg.b, load4(p + 8))), gain)));
+        float* a = s.fBuffer + plane_index(s, 0, y, 0);
+        for (int x = 0; x < quadEnd; x += 4, a += 12) {
+            Quad3 before;
+            const Quad3 avg = update_average4(camera_quad(src + 4 * x), a, before);
+            store_rgb(out + 4 * x, round_to_int(mul(vfabf(sub(avg.r, before.r)), gain)),
+                      round_to_int(mul(vfabf(sub(avg.g, before.g)), gain)),
+                      round_to_int(mul(vfabf(sub(avg.b, before.b)), gain)));
         }
         for (int x = quadEnd; x < s.Width; ++x) trace_pixel(s, src, out, x, y);
     }

@@ -3,6 +3,9 @@
 // new = sample * 0.02 + old * 0.98, each product rounded before the sum.
 #pragma once
 
+#include <cmath>
+#include <cstdint>
+
 #include "quad.h"
 
 constexpr float kAverageNew = 0.02f;
@@ -29,24 +32,31 @@ inline Quad3 camera_quad(const uint8_t* px) {
 }
 
 // Updates the running average of one quad (12 floats at a: 4 red, 4 green, 4 blue) from the
-// samples and returns the new averages.
-inline Quad3 update_average4(const Quad3& sample, float* a) {
+// samples and returns the new averages; the averages before the update go to `before`.
+inline Quad3 update_average4(const Quad3& sample, float* a, Quad3& before) {
     using namespace quad;
-    const Quad3 n = {running_average4(sample.r, load4(a)), running_average4(sample.g, load4(a + 4)),
-                     running_average4(sample.b, load4(a + 8))};
+    before = {load4(a), load4(a + 4), load4(a + 8)};
+    const Quad3 n = {running_average4(sample.r, before.r), running_average4(sample.g, before.g),
+                     running_average4(sample.b, before.b)};
     store4(a, n.r);
     store4(a + 4, n.g);
     store4(a + 8, n.b);
     return n;
 }
 
-// How far the average moved, summed over red, green and blue: |r - r'| + |g - g'| + |b - b'|
-// against the previous averages at prev.
-inline quad::f4 average_change4(const Quad3& avg, const float* prev) {
+// How far the average moved, summed over red, green and blue: |r - r'| + |g - g'| + |b - b'|.
+inline quad::f4 average_change4(const Quad3& avg, const Quad3& before) {
     using namespace quad;
-    f4 m = vfabf(sub(avg.r, load4(prev)));
-    m = add(m, vfabf(sub(avg.g, load4(prev + 4))));
-    return add(m, vfabf(sub(avg.b, load4(prev + 8))));
+    f4 m = vfabf(sub(avg.r, before.r));
+    m = add(m, vfabf(sub(avg.g, before.g)));
+    return add(m, vfabf(sub(avg.b, before.b)));
+}
+
+// Updates the average of one pixel and channel from a camera byte; returns how far it moved.
+inline float update_average(float& a, uint8_t sample) {
+    const float before = a;
+    a = running_average(sample, before);
+    return std::fabs(a - before);
 }
 
 // Float to output byte: nearest integer, ties to even, low 8 bits.
