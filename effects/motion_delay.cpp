@@ -162,28 +162,35 @@ void motion_delay_step(PipelineState& s) {
     const int quadEnd = s.Width & ~3;
     const f4 scale = set4(kMeasureScale), one = set4(1.0f);
     const f4 depthm1 = set4(static_cast<float>(s.Depth - 1));
-    alignas(16) int32_t near[4];
-    alignas(16) float w[4];
+    // The frames of a stretch of a row are worked out first, so that the pixels a few quads
+    // ahead can be fetched while the current quad is blended: in a busy scene neighbouring
+    // pixels lag by different amounts and read frames all over the history.
+    constexpr int kStretch = 256, kAhead = 4;  // pixels; quads
+    alignas(16) int32_t near[kStretch];
+    alignas(16) float w[kStretch];
     for (int y = 0; y < s.Height; ++y) {
         const float* m = measure_row(s, s.fBuffer3, y);
         uint8_t* out = s.base + y * s.rowBytes;
         const int srcRow = y * s.srcRowBytes + 1;
-        for (int x = 0; x < quadEnd; x += 4) {
-            const f4 d = mul(min4(mul(load4(m + x), scale), one), depthm1);
-            const f4 n = floor4(d);
-            store4(w, sub(d, n));
-            store_ints(near, truncate_to_int(n));
-            for (int k = 0; k < 4; ++k) {
-                near[k] = newestBase - near[k];
-                if (near[k] < 0) near[k] += s.Depth;
+        for (int x0 = 0; x0 < quadEnd; x0 += kStretch) {
+            const int n = quadEnd - x0 < kStretch ? quadEnd - x0 : kStretch;
+            for (int i = 0; i < n; i += 4) {
+                const f4 d = mul(min4(mul(load4(m + x0 + i), scale), one), depthm1);
+                const f4 whole = floor4(d);
+                store4(w + i, sub(d, whole));
+                store_ints(near + i, slots_back(newestBase, truncate_to_int(whole), s.Depth));
             }
-            // The smoothed measure changes little from row to row: fetch the frames of the rows below.
-            if (y + kPrefetchRows < s.Height) {
-                const int ahead = srcRow + 4 * x + kPrefetchRows * s.srcRowBytes;
-                prefetch(s.sourceFrames[near[0]] + ahead);
-                prefetch(s.sourceFrames[near[0] == 0 ? s.Depth - 1 : near[0] - 1] + ahead);
+            for (int i = 0; i < n; i += 4) {
+                if (i + 4 * kAhead < n) {
+                    const int ahead = i + 4 * kAhead, offset = srcRow + 4 * (x0 + ahead) - 1;
+                    for (int k = 0; k < 4; ++k) {
+                        const int32_t slot = near[ahead + k];
+                        prefetch(s.sourceFrames[slot] + offset + 4 * k);
+                        prefetch(s.sourceFrames[slot == 0 ? s.Depth - 1 : slot - 1] + offset + 4 * k);
+                    }
+                }
+                vsmooth(s, out + 4 * (x0 + i), near + i, w + i, srcRow + 4 * (x0 + i));
             }
-            vsmooth(s, out + 4 * x, near, w, srcRow + 4 * x);
         }
         for (int x = quadEnd; x < s.Width; ++x) {
             int32_t n1;

@@ -66,6 +66,12 @@ inline f4 select_odd(i4 n, f4 a, f4 b) {
 }
 
 inline i4 truncate_to_int(f4 v) { return _mm_cvttps_epi32(v); }
+// base - n for each lane, brought into [0, depth) by adding depth where it is negative; requires
+// 0 <= base < depth and 0 <= n < depth.
+inline i4 slots_back(int base, i4 n, int depth) {
+    const i4 v = _mm_sub_epi32(_mm_set1_epi32(base), n);
+    return _mm_add_epi32(v, _mm_and_si128(_mm_cmplt_epi32(v, _mm_setzero_si128()), _mm_set1_epi32(depth)));
+}
 // Round to nearest, ties to even (the default rounding mode).
 inline i4 round_to_int(f4 v) { return _mm_cvtps_epi32(v); }
 inline f4 to_float(i4 v) { return _mm_cvtepi32_ps(v); }
@@ -150,6 +156,11 @@ inline f4 select_odd(i4 n, f4 a, f4 b) {
 inline i4 truncate_to_int(f4 a) {
     i4 r;
     for (int k = 0; k < 4; ++k) r.v[k] = static_cast<int32_t>(a.v[k]);
+    return r;
+}
+inline i4 slots_back(int base, i4 n, int depth) {
+    i4 r;
+    for (int k = 0; k < 4; ++k) r.v[k] = base - n.v[k] < 0 ? base - n.v[k] + depth : base - n.v[k];
     return r;
 }
 inline i4 round_to_int(f4 a) {

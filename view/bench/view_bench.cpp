@@ -52,6 +52,7 @@ void RenderPass(benchmark::State& state) {
     RenderHooks hooks;
     hooks.steps = state.range(1) ? ref::kEffectSteps : kEffectSteps;
     for (auto _ : state) {
+        p.s.SFIndex = (p.s.SFIndex + 1) % kHistorySlots;  // a new newest frame for every pass
         render_pass(p.s, p.v, c, hooks);
         benchmark::ClobberMemory();
     }
