@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "av_camera.h"
 
+#include "av_owners.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
@@ -18,34 +20,15 @@ extern "C" {
 
 namespace {
 
-struct FormatCloser {
-    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwsFreer {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-struct DictFreer {
-    void operator()(AVDictionary* d) const { av_dict_free(&d); }
-};
 struct DeviceListFreer {
     void operator()(AVDeviceInfoList* l) const { avdevice_free_list_devices(&l); }
 };
-
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-using SwsPtr = std::unique_ptr<SwsContext, SwsFreer>;
 using DeviceListPtr = std::unique_ptr<AVDeviceInfoList, DeviceListFreer>;
+using FormatPtr = av::InputPtr;
+using av::CodecPtr;
+using av::FramePtr;
+using av::PacketPtr;
+using av::SwsPtr;
 
 constexpr double kDefaultInterval = 1.0 / 30;  // seconds between pictures of unknown rate
 // Live pictures skipped in a row before the input counts as failed.
@@ -294,7 +277,7 @@ std::unique_ptr<AvInput> AvInput::open(const std::string& source, bool live, int
     }
     AVDictionary* opts = nullptr;
     if (d.src.format == "avfoundation") av_dict_set(&opts, "framerate", "30", 0);
-    std::unique_ptr<AVDictionary, DictFreer> optsOwner(opts);
+    av::DictPtr optsOwner(opts);
     AVFormatContext* ctx = avformat_alloc_context();
     if (!ctx) {
         status = AVERROR(ENOMEM);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "av_movie.h"
 
+#include "av_owners.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,24 +21,6 @@ extern "C" {
 
 namespace {
 
-struct CodecContextFree {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwsFree {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-struct ParametersFree {
-    void operator()(AVCodecParameters* p) const { avcodec_parameters_free(&p); }
-};
-struct DictionaryFree {
-    void operator()(AVDictionary* d) const { av_dict_free(&d); }
-};
 // The output context owns its I/O context: both go together.
 struct OutputFree {
     void operator()(AVFormatContext* c) const {
@@ -45,11 +29,11 @@ struct OutputFree {
     }
 };
 
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
-using ParametersPtr = std::unique_ptr<AVCodecParameters, ParametersFree>;
+using CodecContextPtr = av::CodecPtr;
+using av::FramePtr;
+using av::PacketPtr;
+using av::ParametersPtr;
+using av::SwsPtr;
 using OutputPtr = std::unique_ptr<AVFormatContext, OutputFree>;
 
 // An FFmpeg status as a 16-bit status: 0 stays 0, every failure stays negative.
@@ -510,7 +494,7 @@ int16_t MovieFile::addMediaSample(int media, const uint8_t* data, int32_t size, 
         if (err < 0) return narrow(err);
         AVDictionary* opts = nullptr;
         av_dict_set_int(&opts, "video_track_timescale", timeScale, 0);
-        std::unique_ptr<AVDictionary, DictionaryFree> optsOwner(opts);
+        av::DictPtr optsOwner(opts);
         AVDictionary* raw = optsOwner.release();
         err = avformat_write_header(m.oc.get(), &raw);
         optsOwner.reset(raw);

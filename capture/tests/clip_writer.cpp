@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "clip_writer.h"
 
+#include "av_owners.h"
+
 #include <memory>
 
 extern "C" {
@@ -18,18 +20,6 @@ struct OutputCloser {
         if (f->pb) avio_closep(&f->pb);
         avformat_free_context(f);
     }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwsFreer {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
 };
 
 std::string drain(AVCodecContext* enc, AVFormatContext* oc, AVStream* st, AVPacket* pkt) {
@@ -70,7 +60,7 @@ std::string write_clip(const ClipSettings& settings) {
     std::unique_ptr<AVFormatContext, OutputCloser> oc(raw);
     const AVCodec* codec = avcodec_find_encoder_by_name(settings.codec.c_str());
     if (!codec) return "no encoder " + settings.codec;
-    std::unique_ptr<AVCodecContext, CodecFreer> enc(avcodec_alloc_context3(codec));
+    av::CodecPtr enc(avcodec_alloc_context3(codec));
     const AVPixelFormat pf = av_get_pix_fmt(settings.pixelFormat.c_str());
     if (pf == AV_PIX_FMT_NONE) return "no pixel format " + settings.pixelFormat;
     enc->width = settings.width;
@@ -91,13 +81,13 @@ std::string write_clip(const ClipSettings& settings) {
         return "cannot create " + settings.path;
     if (avformat_write_header(oc.get(), nullptr) < 0) return "write header";
 
-    std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
-    std::unique_ptr<AVPacket, PacketFreer> pkt(av_packet_alloc());
+    av::FramePtr frame(av_frame_alloc());
+    av::PacketPtr pkt(av_packet_alloc());
     frame->format = pf;
     frame->width = settings.width;
     frame->height = settings.height;
     if (av_frame_get_buffer(frame.get(), 0) < 0) return "frame buffer";
-    std::unique_ptr<SwsContext, SwsFreer> sws(
+    av::SwsPtr sws(
         sws_getContext(settings.width, settings.height, AV_PIX_FMT_ARGB, settings.width,
                        settings.height, pf, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!sws) return "converter";

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "movie_reader.h"
 
+#include "av_owners.h"
+
 #include <cmath>
 #include <limits>
 
@@ -14,26 +16,11 @@ extern "C" {
 
 namespace {
 
-struct InputClose {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecFree {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct SwsFree {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-using InputPtr = std::unique_ptr<AVFormatContext, InputClose>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
+using av::CodecPtr;
+using av::FramePtr;
+using av::InputPtr;
+using av::PacketPtr;
+using av::SwsPtr;
 
 std::string av_text(int err) {
     char buf[AV_ERROR_MAX_STRING_SIZE] = {};
