@@ -146,6 +146,98 @@
         <source>create small NSBitmapImageRep</source>
         <translation>Kleines Ausgabebild anlegen (NSBitmapImageRep)</translation>
     </message>
+    <message>
+        <source>Cannot create new file</source>
+        <translation>Neue Datei kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>FSPathMakeRef</source>
+        <translation>FSPathMakeRef</translation>
+    </message>
+    <message>
+        <source>FSGetCatalogInfo</source>
+        <translation>FSGetCatalogInfo</translation>
+    </message>
+    <message>
+        <source>CreateMovieFile</source>
+        <translation>CreateMovieFile</translation>
+    </message>
+    <message>
+        <source>NewMovieTrack for Video</source>
+        <translation>NewMovieTrack für Video</translation>
+    </message>
+    <message>
+        <source>NewTrackMedia for Video</source>
+        <translation>NewTrackMedia für Video</translation>
+    </message>
+    <message>
+        <source>BeginMediaEdits for Video</source>
+        <translation>BeginMediaEdits für Video</translation>
+    </message>
+    <message>
+        <source>SCCompressSequenceBegin</source>
+        <translation>SCCompressSequenceBegin</translation>
+    </message>
+    <message>
+        <source>SCCompressSequenceFrame</source>
+        <translation>SCCompressSequenceFrame</translation>
+    </message>
+    <message>
+        <source>AddMediaSample for Video</source>
+        <translation>AddMediaSample für Video</translation>
+    </message>
+    <message>
+        <source>SCCompressSequenceEnd for Video</source>
+        <translation>SCCompressSequenceEnd für Video</translation>
+    </message>
+    <message>
+        <source>EndMediaEdits for Video</source>
+        <translation>EndMediaEdits für Video</translation>
+    </message>
+    <message>
+        <source>InsertMediaIntoTrack for Video</source>
+        <translation>InsertMediaIntoTrack für Video</translation>
+    </message>
+    <message>
+        <source>AddMovieResource</source>
+        <translation>AddMovieResource</translation>
+    </message>
+    <message>
+        <source>setup_rec_frame_pixmap</source>
+        <translation>setup_rec_frame_pixmap</translation>
+    </message>
+    <message>
+        <source>OpenDefaultComponent</source>
+        <translation>OpenDefaultComponent</translation>
+    </message>
+    <message>
+        <source>SCDefaultPixMapSettings</source>
+        <translation>SCDefaultPixMapSettings</translation>
+    </message>
+    <message>
+        <source>SCSetInfo scSpatialSettingsType in create_video_compressor</source>
+        <translation>SCSetInfo scSpatialSettingsType in create_video_compressor</translation>
+    </message>
+    <message>
+        <source>SCSetInfo scTemporalSettingsType in create_video_compressor</source>
+        <translation>SCSetInfo scTemporalSettingsType in create_video_compressor</translation>
+    </message>
+    <message>
+        <source>SCNewGWorld</source>
+        <translation>SCNewGWorld</translation>
+    </message>
+    <message>
+        <source>SCSetTestImagePixMap</source>
+        <translation>SCSetTestImagePixMap</translation>
+    </message>
+    <message>
+        <source>SCRequestImageSettings</source>
+        <translation>SCRequestImageSettings</translation>
+    </message>
+    <message>
+        <source>SCGetInfo for spatial settings</source>
+        <translation>SCGetInfo für die räumlichen Einstellungen</translation>
+    </message>
 </context>
 <context>
     <name>EffectSchedule</name>
@@ -334,101 +426,6 @@
     <message>
         <source>The test image cannot be compressed this way (error %1).</source>
         <translation>Das Testbild lässt sich so nicht komprimieren (Fehler %1).</translation>
-    </message>
-</context>
-<context>
-    <name>error_msg</name>
-    <message>
-        <source>Cannot create new file</source>
-        <translation>Neue Datei kann nicht angelegt werden</translation>
-    </message>
-    <message>
-        <source>FSPathMakeRef</source>
-        <translation>FSPathMakeRef</translation>
-    </message>
-    <message>
-        <source>FSGetCatalogInfo</source>
-        <translation>FSGetCatalogInfo</translation>
-    </message>
-    <message>
-        <source>CreateMovieFile</source>
-        <translation>CreateMovieFile</translation>
-    </message>
-    <message>
-        <source>NewMovieTrack for Video</source>
-        <translation>NewMovieTrack für Video</translation>
-    </message>
-    <message>
-        <source>NewTrackMedia for Video</source>
-        <translation>NewTrackMedia für Video</translation>
-    </message>
-    <message>
-        <source>BeginMediaEdits for Video</source>
-        <translation>BeginMediaEdits für Video</translation>
-    </message>
-    <message>
-        <source>SCCompressSequenceBegin</source>
-        <translation>SCCompressSequenceBegin</translation>
-    </message>
-    <message>
-        <source>SCCompressSequenceFrame</source>
-        <translation>SCCompressSequenceFrame</translation>
-    </message>
-    <message>
-        <source>AddMediaSample for Video</source>
-        <translation>AddMediaSample für Video</translation>
-    </message>
-    <message>
-        <source>SCCompressSequenceEnd for Video</source>
-        <translation>SCCompressSequenceEnd für Video</translation>
-    </message>
-    <message>
-        <source>EndMediaEdits for Video</source>
-        <translation>EndMediaEdits für Video</translation>
-    </message>
-    <message>
-        <source>InsertMediaIntoTrack for Video</source>
-        <translation>InsertMediaIntoTrack für Video</translation>
-    </message>
-    <message>
-        <source>AddMovieResource</source>
-        <translation>AddMovieResource</translation>
-    </message>
-    <message>
-        <source>setup_rec_frame_pixmap</source>
-        <translation>setup_rec_frame_pixmap</translation>
-    </message>
-    <message>
-        <source>OpenDefaultComponent</source>
-        <translation>OpenDefaultComponent</translation>
-    </message>
-    <message>
-        <source>SCDefaultPixMapSettings</source>
-        <translation>SCDefaultPixMapSettings</translation>
-    </message>
-    <message>
-        <source>SCSetInfo scSpatialSettingsType in create_video_compressor</source>
-        <translation>SCSetInfo scSpatialSettingsType in create_video_compressor</translation>
-    </message>
-    <message>
-        <source>SCSetInfo scTemporalSettingsType in create_video_compressor</source>
-        <translation>SCSetInfo scTemporalSettingsType in create_video_compressor</translation>
-    </message>
-    <message>
-        <source>SCNewGWorld</source>
-        <translation>SCNewGWorld</translation>
-    </message>
-    <message>
-        <source>SCSetTestImagePixMap</source>
-        <translation>SCSetTestImagePixMap</translation>
-    </message>
-    <message>
-        <source>SCRequestImageSettings</source>
-        <translation>SCRequestImageSettings</translation>
-    </message>
-    <message>
-        <source>SCGetInfo for spatial settings</source>
-        <translation>SCGetInfo für die räumlichen Einstellungen</translation>
     </message>
 </context>
 </TS>
