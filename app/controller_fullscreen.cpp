@@ -172,6 +172,11 @@ void Controller::endFullScreen(QObject*) {
 
     if (ScreenReconfigured && displayModes) displayModes->restore();
     ScreenReconfigured = false;
+    // The keyboard goes back to the main window, so its shortcuts work again at once.
+    if (window) {
+        window->raise();
+        window->activateWindow();
+    }
 }
 
 void Controller::changeFullScreen(QObject* sender) {

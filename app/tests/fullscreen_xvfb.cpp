@@ -137,4 +137,6 @@ TEST_F(FullScreenXvfb, EscapeOnTheRealWindowReturns) {
     QTest::keyClick(w, Qt::Key_Escape);
     EXPECT_EQ(controller->fullScrWindow, nullptr);
     EXPECT_EQ(view->window(), controller->window);
+    // The keyboard is back with the main window, so its shortcuts work at once.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return controller->window->isActiveWindow(); }, 5000));
 }
