@@ -17,7 +17,6 @@
 #include "frame_history.h"
 #include "ingest.h"
 #include "opaque_pixels.h"
-#include "render_pass.h"
 
 namespace {
 
@@ -33,6 +32,7 @@ MyMovieView::MyMovieView(QWidget* parent) : QWidget(parent) {
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::black);
     setPalette(p);
+    hooks.draw = [this](const OutputBitmap& bm) { drawBitmap(bm); };
 }
 
 void MyMovieView::initWithFrame(PipelineState& s, ViewState& v, CaptureState& c) {
@@ -44,8 +44,8 @@ void MyMovieView::initWithFrame(PipelineState& s, ViewState& v, CaptureState& c)
 
 void MyMovieView::setRecordingHook(const uint8_t* recordingOn,
                                    std::function<bool(const uint8_t*, int)> add) {
-    RecordingOn = recordingOn;
-    add_media_samples = std::move(add);
+    hooks.RecordingOn = recordingOn;
+    hooks.add_media_samples = std::move(add);
 }
 
 Controls MyMovieView::controls() const {
@@ -151,9 +151,5 @@ void MyMovieView::drawRect(const QRect&) {
         if (drawnCount > 0) drawBitmap(*pipeline->bitmap);
         return;
     }
-    RenderHooks hooks;
-    hooks.RecordingOn = RecordingOn;
-    hooks.add_media_samples = add_media_samples;
-    hooks.draw = [this](const OutputBitmap& bm) { drawBitmap(bm); };
     if (render_pass(*pipeline, *view, controls(), hooks)) ++drawnCount;
 }

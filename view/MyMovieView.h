@@ -11,6 +11,7 @@
 
 #include "QTMovie.h"
 #include "pipeline_state.h"
+#include "render_pass.h"
 
 class QAbstractButton;
 class QAction;
@@ -102,7 +103,6 @@ private:
     PipelineState* pipeline = nullptr;
     ViewState* view = nullptr;
     CaptureState* capture = nullptr;
-    const uint8_t* RecordingOn = nullptr;
-    std::function<bool(const uint8_t*, int)> add_media_samples;
+    RenderHooks hooks;  // built once: the draw callback and the recording hook
     long long drawnCount = 0;
 };

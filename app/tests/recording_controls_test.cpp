@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The record button, its save sheet and the recording's end, on the real main window with the
 // stand-in camera; every movie is read back with libavformat.
-#include <sys/resource.h>
-
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
@@ -14,10 +12,10 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTranslator>
-#include <csignal>
 
 #include "CompressionDialog.h"
 #include "error_alert.h"
+#include "file_size_cap.h"
 #include "movie_reader.h"
 #include "recording.h"
 #include "window_fixture.h"
@@ -162,17 +160,10 @@ TEST_F(RecordingControlsTest, AFailedFrameEndsTheRecordingWithOneAlert) {
     ASSERT_TRUE(set_compression_settings(recording, pipeline, kRawCodecType, codecLosslessQuality));
     startRecording("full");
     frame();
-    struct sigaction ignore {}, old {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &old);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 8000;
-    setrlimit(RLIMIT_FSIZE, &small);
-    for (int i = 0; i < 200 && recording.RecordingOn; ++i) frame();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    sigaction(SIGXFSZ, &old, nullptr);
+    {
+        const FileSizeCap cap(8000);
+        for (int i = 0; i < 200 && recording.RecordingOn; ++i) frame();
+    }
 
     EXPECT_EQ(recording.RecordingOn, 0);
     EXPECT_FALSE(ui->recButton->isChecked());

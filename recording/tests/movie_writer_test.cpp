@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include <sys/resource.h>
-
-#include <csignal>
 #include <fstream>
 
 #include "av_movie.h"
+#include "file_size_cap.h"
 #include "recording_test_kit.h"
 
 namespace fs = std::filesystem;
@@ -237,17 +235,10 @@ TEST_F(MovieWriterTest, AWriterFailureMidRecordingEndsItWithOneAlert) {
     drawAt(p, 1000);
 
     // The disk fills up: no file of this process may grow past 100 kB.
-    struct sigaction ignore {}, old {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &old);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 100000;
-    setrlimit(RLIMIT_FSIZE, &small);
-    for (int i = 1; i < 6 && r.RecordingOn; ++i) drawAt(p, 1000 + 40 * i);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    sigaction(SIGXFSZ, &old, nullptr);
+    {
+        const FileSizeCap cap(100000);
+        for (int i = 1; i < 6 && r.RecordingOn; ++i) drawAt(p, 1000 + 40 * i);
+    }
 
     EXPECT_EQ(r.RecordingOn, 0);
     EXPECT_EQ(aborted, 1);
