@@ -13,7 +13,7 @@
 
 #include "CompressionDialog.h"
 #include "effect_matrix.h"
-#include "error_alert.h"
+#include "error_msg.h"
 #include "frame_history.h"
 #include "ingest.h"
 #include "opaque_pixels.h"
