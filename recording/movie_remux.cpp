@@ -3,6 +3,7 @@
 // movie whose index stands at the front.
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,6 +46,11 @@ int rewrite(const std::string& source, const std::string& dest, const std::strin
     std::string pattern = dir + "/.wobblescope-movie-XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) return fail(AVERROR(errno), causeErrno);
+    // The movie gets the permissions a newly created file gets, not the private ones of a
+    // temporary file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
     ::close(fd);
     temp.path = pattern;
 
