@@ -29,7 +29,8 @@ constexpr const char* kSaveDirectoryKey = "MovieFileSaveDirectory";
 constexpr const char* kMovieName = "WobbleMovie";  // not translated
 constexpr const char* kMovieSuffix = "mov";         // not translated
 
-// The recording's failure texts, listed so that lupdate carries them into the catalogue.
+// The recording's failure texts (the failing step, then the cause and where the pictures are
+// kept), listed so that lupdate carries them into the catalogue.
 [[maybe_unused]] const char* const kKeys[] = {
     QT_TRANSLATE_NOOP("error_msg", "Cannot create new file"),
     QT_TRANSLATE_NOOP("error_msg", "FSPathMakeRef"),
@@ -45,6 +46,22 @@ constexpr const char* kMovieSuffix = "mov";         // not translated
     QT_TRANSLATE_NOOP("error_msg", "EndMediaEdits for Video"),
     QT_TRANSLATE_NOOP("error_msg", "InsertMediaIntoTrack for Video"),
     QT_TRANSLATE_NOOP("error_msg", "AddMovieResource"),
+    QT_TRANSLATE_NOOP("error_msg", "CloseMovieFile"),
+    QT_TRANSLATE_NOOP("error_msg", "The disk is full."),
+    QT_TRANSLATE_NOOP("error_msg", "The disk quota is used up."),
+    QT_TRANSLATE_NOOP("error_msg", "The movie file has reached the largest size allowed."),
+    QT_TRANSLATE_NOOP("error_msg", "The folder of the movie was removed."),
+    QT_TRANSLATE_NOOP("error_msg", "The disk is read-only."),
+    QT_TRANSLATE_NOOP("error_msg", "The movie's folder may not be written."),
+    QT_TRANSLATE_NOOP("error_msg", "The memory is used up."),
+    QT_TRANSLATE_NOOP("error_msg", "The disk could not be written."),
+    QT_TRANSLATE_NOOP("error_msg", "Writing the movie failed: %1."),
+    QT_TRANSLATE_NOOP("error_msg", "The recording was stopped; no picture could be kept."),
+    QT_TRANSLATE_NOOP("error_msg", "No picture of the recording could be kept."),
+    QT_TRANSLATE_NOOP("error_msg", "The recording was stopped; the picture recorded so far is in %2."),
+    QT_TRANSLATE_NOOP("error_msg", "The picture recorded is in %2."),
+    QT_TRANSLATE_NOOP("error_msg", "The recording was stopped; the %1 pictures recorded so far are in %2."),
+    QT_TRANSLATE_NOOP("error_msg", "The %1 pictures recorded are in %2."),
     QT_TRANSLATE_NOOP("error_msg", "setup_rec_frame_pixmap"),
     QT_TRANSLATE_NOOP("error_msg", "OpenDefaultComponent"),
     QT_TRANSLATE_NOOP("error_msg", "SCDefaultPixMapSettings"),
