@@ -68,9 +68,10 @@ struct FaultCase {
     friend void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class RecordingFault : public ::testing::TestWithParam<FaultCase> {
+// A recording with a clock the test sets, HOME in the test's folder.
+class FaultFixture : public ::testing::Test {
 protected:
-    RecordingFault() : home(dir.path() / "home") {
+    FaultFixture() : home(dir.path() / "home") {
         r.clock = [this] { return nowMs * 1000; };
     }
     // Draws pictures 40 ms apart until the recording ends by itself or n were drawn.
@@ -87,6 +88,8 @@ protected:
     RecordingState r;
     int64_t nowMs = 1000;
 };
+
+class RecordingFault : public FaultFixture, public ::testing::WithParamInterface<FaultCase> {};
 
 }  // namespace
 
@@ -154,45 +157,72 @@ INSTANTIATE_TEST_SUITE_P(
                   "home/WobbleMovie.mov"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Stop right after the folder went: the movie is saved in the home folder and the alert says so.
-TEST_F(RecordingFault, AFolderRemovedBeforeStopIsNoticedAtStop) {
-    LivePipeline p(r, 160, 120);
-    p.drawPictures(3);
-    const fs::path folder = dir.path() / "gone";
-    fs::create_directories(folder);
-    ASSERT_TRUE(setup_recording(r, p.s, (folder / "WobbleMovie.mov").string()));
-    drawUntilStopped(p, 5);
-    fs::remove_all(folder);
-    EXPECT_FALSE(finish_recording(r));
-    ASSERT_EQ(alerts.texts().size(), 1u);
-    EXPECT_EQ(alerts.texts()[0],
-              "AddMovieResource\nerror code = -2\nThe folder of the movie was removed. The 5 "
-              "pictures recorded are in ~/WobbleMovie.mov.");
-    std::string error;
-    EXPECT_EQ(decode_movie((dir.path() / "home/WobbleMovie.mov").string(), error), 5) << error;
-}
+namespace {
 
-// The disk has room for the recording but not for its rewrite: the movie stays as written.
-TEST_F(RecordingFault, ADiskTooFullToRewriteKeepsTheMovieAsWritten) {
+enum class FinishFault { FolderRemoved, LastFragmentUnwritable, NoRoomToRewrite };
+
+struct FinishCase {
+    const char* name;
+    FinishFault fault;
+    int pictures;       // drawn before Stop
+    const char* alert;  // {path}: the movie's own path
+    int kept;
+    const char* where;  // relative to the test dir
+    friend void PrintTo(const FinishCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class FinishFailure : public FaultFixture, public ::testing::WithParamInterface<FinishCase> {};
+
+}  // namespace
+
+// A fault at Stop: every picture on disk is kept, and the alert says where.
+TEST_P(FinishFailure, KeepsThePicturesAndSaysWhere) {
+    const FinishCase& c = GetParam();
     LivePipeline p(r, 160, 120);
     ASSERT_TRUE(set_compression_settings(r, p.s, kRawCodecType, codecLosslessQuality));
     p.drawPictures(3);
     const fs::path folder = dir.path() / "movies";
-    SmallDisk disk(folder, 3 << 20);
-    if (!disk.ok()) GTEST_SKIP() << "no tmpfs here";
+    std::unique_ptr<SmallDisk> disk;
+    if (c.fault == FinishFault::NoRoomToRewrite) {
+        disk = std::make_unique<SmallDisk>(folder, 3 << 20);  // room for one copy only
+        if (!disk->ok()) GTEST_SKIP() << "no tmpfs here";
+    }
+    fs::create_directories(folder);
     const std::string path = (folder / "WobbleMovie.mov").string();
     ASSERT_TRUE(setup_recording(r, p.s, path));
-    drawUntilStopped(p, 30);  // 1.7 MB of pictures
+    drawUntilStopped(p, c.pictures);
+    std::unique_ptr<FileSizeCap> cap;
+    if (c.fault == FinishFault::FolderRemoved) fs::remove_all(folder);
+    if (c.fault == FinishFault::LastFragmentUnwritable)
+        cap = std::make_unique<FileSizeCap>(fs::file_size(path) + 100);
     EXPECT_FALSE(finish_recording(r));
-    ASSERT_EQ(alerts.texts().size(), 1u);
-    EXPECT_EQ(alerts.texts()[0],
-              "AddMovieResource\nerror code = -28\nThe disk is full. The 30 "
-              "pictures recorded are in " +
-                  path + ".");
+    cap.reset();
+
+    std::string alert = c.alert;
+    alert.replace(alert.find("{path}"), 6, display_path((dir.path() / c.where).string()));
+    EXPECT_EQ(alerts.texts(), std::vector<std::string>{alert});
     std::string error;
-    EXPECT_EQ(decode_movie(path, error), 30) << error;
-    EXPECT_EQ(fs::directory_iterator(folder)->path(), path);  // no temporary file left behind
+    EXPECT_EQ(decode_movie((dir.path() / c.where).string(), error), c.kept) << error;
+    if (c.fault != FinishFault::FolderRemoved)  // no temporary file left behind
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FinishFailure,
+    ::testing::Values(
+        FinishCase{"FolderRemoved", FinishFault::FolderRemoved, 5,
+                   "AddMovieResource\nerror code = -2\nThe folder of the movie was removed. The "
+                   "5 pictures recorded are in {path}.",
+                   5, "home/WobbleMovie.mov"},
+        FinishCase{"LastFragmentUnwritable", FinishFault::LastFragmentUnwritable, 20,
+                   "EndMediaEdits for Video\nerror code = -27\nThe movie file has reached the "
+                   "largest size allowed. The 12 pictures recorded are in {path}.",
+                   12, "movies/WobbleMovie.mov"},
+        FinishCase{"NoRoomToRewrite", FinishFault::NoRoomToRewrite, 30,
+                   "AddMovieResource\nerror code = -28\nThe disk is full. The 30 pictures "
+                   "recorded are in {path}.",
+                   30, "movies/WobbleMovie.mov"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A crash at any moment: the process is killed while it records; the movie on disk plays and
 // holds every picture but those of the last second.
