@@ -110,8 +110,9 @@ Ending end_movie(RecordingState& r, Ending e) {
 bool fail_frame(RecordingState& r, const char* message, int16_t err) {
     r.RecordingOn = 0;
     Ending e;
-    note(e, message, err,
-         r.RecMovie->failureErrno() ? r.RecMovie->failureErrno() : status_errno(err));
+    // The file's own failure names the cause; a compressor's status is no errno value.
+    const int cause = r.RecMovie->failureErrno();
+    note(e, message, err, cause ? cause : err == memFullErr ? ENOMEM : 0);
     e = end_movie(r, e);
     const std::string text =
         recording_failure_text(e.message, e.code, e.cause, e.kept, e.where, true);

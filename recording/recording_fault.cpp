@@ -94,7 +94,11 @@ std::string home_movie_path(const std::string& path) {
 std::string recording_failure_text(const char* message, int16_t code, int causeErrno,
                                    int64_t keptPictures, const std::string& where, bool stopped) {
     std::string text = error_msg_text(message, code, error_msg_lookup());
-    const std::string cause = recording_cause_text(causeErrno);
+    std::string cause = recording_cause_text(causeErrno);
+    if (cause.empty() && std::strncmp(message, "SCCompress", 10) == 0)
+        cause = lookup(
+            "The compressor refused the picture; another compressor (File > "
+            "Compression Settings) may take it.");
     text += "\n";
     if (!cause.empty()) text += cause + " ";
     const std::string n = std::to_string(keptPictures), at = display_path(where);

@@ -267,6 +267,10 @@
         <translation>Die %1 aufgenommenen Bilder sind in %2.</translation>
     </message>
     <message>
+        <source>The compressor refused the picture; another compressor (File &gt; Compression Settings) may take it.</source>
+        <translation>Der Kompressor hat das Bild abgelehnt; ein anderer Kompressor (Datei &gt; Kompressionseinstellungen) nimmt es vielleicht.</translation>
+    </message>
+    <message>
         <source>setup_rec_frame_pixmap</source>
         <translation>setup_rec_frame_pixmap</translation>
     </message>
