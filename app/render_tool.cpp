@@ -3,11 +3,8 @@
 // one delivery and one pass per input frame, with no window.
 #include "render_tool.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,50 +16,13 @@
 #include "av_camera.h"
 #include "frame_history.h"
 #include "ingest.h"
+#include "render_interrupt.h"
 #include "render_io.h"
 #include "render_pass.h"
 
 namespace {
 
 constexpr int kMaxRawSide = 8192;  // pixels
-
-// The signal that asks the run to stop, 0 while none has come. Set only by the handler.
-volatile std::sig_atomic_t g_interrupt = 0;
-
-extern "C" void on_interrupt(int sig) {
-    g_interrupt = sig;
-}
-
-// SIGINT and SIGTERM stop the run after the picture in hand, for the length of one run. No
-// SA_RESTART: a read waiting on standard input returns at once.
-class InterruptHandlers {
-public:
-    InterruptHandlers() {
-        g_interrupt = 0;
-        struct sigaction sa {};
-        sa.sa_handler = on_interrupt;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &oldInt_);
-        sigaction(SIGTERM, &sa, &oldTerm_);
-    }
-    ~InterruptHandlers() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-    InterruptHandlers(const InterruptHandlers&) = delete;
-    InterruptHandlers& operator=(const InterruptHandlers&) = delete;
-
-private:
-    struct sigaction oldInt_ {
-    }, oldTerm_{};
-};
-
-// Whether two paths name one existing file.
-bool same_file(const std::string& a, const std::string& b) {
-    struct stat sa, sb;
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
 
 const char* const kEffectNames[7] = {"normal", "wave",    "exposure", "trace",
                                      "delay",  "scatter", "paint"};
@@ -298,7 +258,7 @@ int render_main(int argc, char** argv) {
     if (o.input != "-" &&
         (same_file(o.input, o.output) || same_file(o.input, partial_name(o.output))))
         return fail(o.output + ": OUTPUT names the input file; give the output another name");
-    const InterruptHandlers handlers;
+    const RenderInterrupt interrupt;
 
     std::string error;
     std::unique_ptr<FrameSource> source =
@@ -365,9 +325,9 @@ int render_main(int argc, char** argv) {
     long long done = 0, drawn = 0;
     int status = 0;
     Progress progress(o.quiet, source->frameCount(), o.frames);
-    while ((o.frames < 0 || done < o.frames) && !g_interrupt) {
+    while ((o.frames < 0 || done < o.frames) && !interrupt_signal()) {
         const FrameSource::Read r = source->read(frame.data(), 4 * w);
-        if (g_interrupt) break;  // a read cut short by the signal
+        if (interrupt_signal()) break;  // a read cut short by the signal
         if (r == FrameSource::Read::End) break;
         if (r == FrameSource::Read::Error) {
             status = fail(source->error());
@@ -384,9 +344,9 @@ int render_main(int argc, char** argv) {
         }
     }
     progress.done();
-    if (g_interrupt && status == 0) {
+    if (interrupt_signal() && status == 0) {
         // What was drawn is kept under OUTPUT.part, never passed off as the complete output.
-        const int sig = g_interrupt;
+        const int sig = interrupt_signal();
         const long long pictures = sink->pictures();
         const std::string part = partial_name(o.output);
         if (pictures > 0 && sink->finishPartial()) {
