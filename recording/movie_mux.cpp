@@ -183,10 +183,10 @@ int16_t MovieFile::addMediaSample(int media, const uint8_t* data, int32_t size, 
     if (m.gone) return narrow(AVERROR(ENOENT));
     const bool key = sampleFlags == 0;
     const int64_t pending = m.mediaTime - m.fragmentStart;
+    bool cut = false;
     if ((key && pending >= kMinFragment) || pending + duration > kMaxFragment) {
         if ((err = m.cutFragment()) < 0) return narrow(err);
-        // Once a fragment, the file's place is checked: a removed folder ends the recording.
-        if (fileGone()) return narrow(AVERROR(ENOENT));
+        cut = true;
     }
     AVPacket* p = m.sample.get();
     p->data = const_cast<uint8_t*>(data);
@@ -201,6 +201,9 @@ int16_t MovieFile::addMediaSample(int media, const uint8_t* data, int32_t size, 
     if (err < 0) return narrow(m.fail(err));
     m.mediaTime += duration;
     ++m.samples;
+    // Once a fragment, the file's place is checked: a removed folder ends the recording, this
+    // sample still in the movie.
+    if (cut && fileGone()) return narrow(AVERROR(ENOENT));
     return 0;
 }
 
