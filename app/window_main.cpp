@@ -16,6 +16,7 @@
 #include "interface_file.h"
 #include "pipeline_state.h"
 #include "recording.h"
+#include "signal_quit.h"
 
 namespace {
 
@@ -103,6 +104,8 @@ int window_main(int argc, char** argv) {
     Controller controller;
     controller.recording = &recording;
     load_interface_file(controller, pipeline, viewState, capture);
+    // SIGTERM, SIGINT and SIGHUP quit as the Quit menu item does.
+    const QuitSignals quitSignals([&controller](int sig) { controller.quitApplication(128 + sig); });
     controller.window->show();
     QTimer::singleShot(0, &controller, &Controller::applicationDidFinishLaunching);
     return QApplication::exec();
