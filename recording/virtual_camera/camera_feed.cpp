@@ -91,6 +91,34 @@ void copy_rgbx(const CameraPicture& src, bool bgr, uint8_t* dst, int dstStride) 
     }
 }
 
+// A picture at twice its size, the way the window draws a half-size picture smoothly: even
+// pixels are the source pixels, odd ones the mean of their two neighbours (rounded up), across
+// and down; the last column and row repeat. R, G, B in the asked order, X = 0xFF.
+void double_rgbx(const CameraPicture& src, bool bgr, uint8_t* dst, int dstStride) {
+    const int w = src.width, h = src.height;
+    auto mean = [](uint8_t* out, const uint8_t* a, const uint8_t* b, size_t n) {
+        for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>((a[i] + b[i] + 1) >> 1);
+    };
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = src.bytes.data() + static_cast<size_t>(y) * src.rowBytes;
+        uint8_t* d = dst + static_cast<size_t>(2 * y) * dstStride;
+        const int r = bgr ? 2 : 0, b = bgr ? 0 : 2;
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = s + 4 * x;
+            const uint8_t* q = s + 4 * (x + 1 < w ? x + 1 : x);
+            uint8_t* o = d + 8 * x;
+            o[r] = p[0], o[1] = p[1], o[b] = p[2], o[3] = 0xFF;
+            o[4 + r] = static_cast<uint8_t>((p[0] + q[0] + 1) >> 1);
+            o[5] = static_cast<uint8_t>((p[1] + q[1] + 1) >> 1);
+            o[4 + b] = static_cast<uint8_t>((p[2] + q[2] + 1) >> 1);
+            o[7] = 0xFF;
+        }
+        if (y > 0) mean(d - dstStride, d - 2 * static_cast<size_t>(dstStride), d, 8 * static_cast<size_t>(w));
+    }
+    uint8_t* last = dst + static_cast<size_t>(2 * h - 1) * dstStride;
+    std::memcpy(last, last - dstStride, 8 * static_cast<size_t>(w));
+}
+
 AVPixelFormat av_format(CameraFormat f) {
     switch (f) {
         case CameraFormat::BGRx: return AV_PIX_FMT_BGR0;
@@ -106,6 +134,10 @@ bool PictureConverter::convert(const CameraPicture& src, CameraFormat format, ui
                                int dstStride, int dw, int dh) {
     if (src.width == dw && src.height == dh && format != CameraFormat::YUY2) {
         copy_rgbx(src, format == CameraFormat::BGRx, dst, dstStride);
+        return true;
+    }
+    if (2 * src.width == dw && 2 * src.height == dh && format != CameraFormat::YUY2) {
+        double_rgbx(src, format == CameraFormat::BGRx, dst, dstStride);
         return true;
     }
     impl_->sws = sws_getCachedContext(impl_->sws, src.width, src.height, AV_PIX_FMT_RGB0, dw, dh,

@@ -40,8 +40,9 @@ private:
     int ready_ = -1, reading_ = -1;  // slot numbers, -1 for none
 };
 
-// Scales and converts pictures with libswscale (bilinear). A picture that already has the
-// camera size goes out byte for byte in BGRx and RGBx, its unshown byte set to 0xFF. One
+// Scales and converts pictures. A picture that already has the camera size goes out byte for
+// byte in BGRx and RGBx, its unshown byte set to 0xFF; one of exactly half the camera size is
+// doubled by linear interpolation; anything else goes through libswscale (bilinear). One
 // instance per thread.
 class PictureConverter {
 public:

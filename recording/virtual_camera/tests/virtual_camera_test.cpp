@@ -100,6 +100,24 @@ TEST(Convert, BgrxOfAPictureIsItsBytesReordered) {
     }
 }
 
+// Half size doubled: source pixels at even places, the means of neighbours between them.
+TEST(Convert, HalfSizeIsDoubledWithMeans) {
+    CameraPicture p;
+    p.width = 2;
+    p.height = 2;
+    p.rowBytes = 8;
+    p.bytes = {0, 10, 20, 0, 100, 110, 121, 0,   // row 0
+               200, 10, 20, 0, 100, 110, 121, 0};
+    const Bytes out = converted(p, CameraFormat::RGBx, 4, 4);
+    const Bytes row0 = {0, 10, 20, 255, 50, 60, 71, 255, 100, 110, 121, 255, 100, 110, 121, 255};
+    const Bytes row1 = {100, 10, 20, 255, 100, 60, 71, 255, 100, 110, 121, 255, 100, 110, 121, 255};
+    const Bytes row2 = {200, 10, 20, 255, 150, 60, 71, 255, 100, 110, 121, 255, 100, 110, 121, 255};
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 16), row0);
+    EXPECT_EQ(Bytes(out.begin() + 16, out.begin() + 32), row1);
+    EXPECT_EQ(Bytes(out.begin() + 32, out.begin() + 48), row2);
+    EXPECT_EQ(Bytes(out.begin() + 48, out.end()), row2);
+}
+
 struct DeviceRow {
     const char* name;
     const char* path;
