@@ -32,7 +32,10 @@ MyMovieView::MyMovieView(QWidget* parent) : QWidget(parent) {
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::black);
     setPalette(p);
-    hooks.draw = [this](const OutputBitmap& bm) { drawBitmap(bm); };
+    hooks.draw = [this](const OutputBitmap& bm) {
+        drawBitmap(bm);
+        if (pictureShown) pictureShown(bm);
+    };
 }
 
 void MyMovieView::initWithFrame(PipelineState& s, ViewState& v, CaptureState& c) {
