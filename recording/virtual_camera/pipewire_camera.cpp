@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The PipeWire camera: a driving video source stream on a pw_thread_loop. The drawing thread
 // only fills the mailbox and signals an event; the loop's thread dequeues a buffer (or drops the
-// picture when the pool is empty), converts into it and queues it.
+// picture when the pool is empty or the consumer lags), converts into it, queues it and starts a
+// graph cycle. A picture queued while the consumer is not ready yet waits in the stream's queue;
+// a timer starts further cycles until the queue is empty, so none is stranded there.
 #include <pipewire/pipewire.h>
 #include <spa/param/video/format-utils.h>
 
@@ -15,6 +17,8 @@
 namespace {
 
 constexpr int kPoolMin = 2, kPoolDefault = 4, kPoolMax = 8;  // buffers
+constexpr uint32_t kMaxBacklog = 2;  // buffers queued but not yet taken; more drops the picture
+constexpr int64_t kRetryNs = 10'000'000;  // how often a waiting queue is pushed on
 
 void init_pipewire_once() {
     static std::once_flag once;
@@ -42,7 +46,7 @@ public:
         return wait_for([this] { return streaming_.load(); }, timeout);
     }
     bool waitSent(std::chrono::milliseconds timeout) const override {
-        return wait_for([this] { return mailbox_.idle(); }, timeout);
+        return wait_for([this] { return mailbox_.idle() && backlog_ == 0; }, timeout);
     }
     std::string failure() const override {
         const std::lock_guard<std::mutex> hold(failureLock_);
@@ -70,6 +74,8 @@ private:
 
     // Loop thread.
     static void onWake(void* data, uint64_t);
+    static void onTimer(void* data, uint64_t);
+    uint32_t queuedBuffers();
     static void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char* error);
     static void onParamChanged(void* data, uint32_t id, const spa_pod* param);
     static void onCoreError(void* data, uint32_t id, int, int res, const char* message);
@@ -80,6 +86,7 @@ private:
     pw_core* core_ = nullptr;
     pw_stream* stream_ = nullptr;
     spa_source* wake_ = nullptr;
+    spa_source* timer_ = nullptr;
     spa_hook streamListener_{}, coreListener_{};
     pw_stream_events streamEvents_{};
     pw_core_events coreEvents_{};
@@ -88,6 +95,7 @@ private:
     PictureConverter converter_;  // loop thread only
     CameraCounters counters_;
     std::atomic<bool> streaming_{false}, broken_{false};
+    std::atomic<uint32_t> backlog_{0};  // buffers queued that no cycle has handed on yet
     std::atomic<CameraFormat> format_{CameraFormat::BGRx};
     int stride_ = 0;     // bytes per row of the negotiated format; loop thread only
     uint64_t seq_ = 0;   // loop thread only
@@ -100,6 +108,7 @@ PipeWireCamera::~PipeWireCamera() {
         pw_thread_loop_lock(loop_);
         if (stream_) pw_stream_destroy(stream_);
         if (wake_) pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), wake_);
+        if (timer_) pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), timer_);
         if (core_) pw_core_disconnect(core_);
         pw_thread_loop_unlock(loop_);
         pw_thread_loop_stop(loop_);
@@ -149,6 +158,9 @@ bool PipeWireCamera::start(const std::string& name, int rate, std::string& error
     streamEvents_.param_changed = onParamChanged;
     pw_stream_add_listener(stream_, &streamListener_, &streamEvents_, this);
     wake_ = pw_loop_add_event(pw_thread_loop_get_loop(loop_), onWake, this);
+    timer_ = pw_loop_add_timer(pw_thread_loop_get_loop(loop_), onTimer, this);
+    timespec first{0, kRetryNs}, every{0, kRetryNs};
+    pw_loop_update_timer(pw_thread_loop_get_loop(loop_), timer_, &first, &every, false);
 
     uint8_t buffer[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
@@ -188,11 +200,25 @@ bool PipeWireCamera::feed(const uint8_t* data, int rowBytes, int width, int heig
 
 void PipeWireCamera::onWake(void* data, uint64_t) { static_cast<PipeWireCamera*>(data)->sendPicture(); }
 
+uint32_t PipeWireCamera::queuedBuffers() {
+    pw_time t{};
+    if (pw_stream_get_time_n(stream_, &t, sizeof t) < 0) return 0;
+    backlog_ = t.queued_buffers;
+    return t.queued_buffers;
+}
+
+void PipeWireCamera::onTimer(void* data, uint64_t) {
+    auto* self = static_cast<PipeWireCamera*>(data);
+    if (self->streaming_ && self->queuedBuffers() > 0) pw_stream_trigger_process(self->stream_);
+}
+
 void PipeWireCamera::sendPicture() {
     const CameraPicture* p = mailbox_.take();
     if (!p) return;
-    pw_buffer* b = streaming_ ? pw_stream_dequeue_buffer(stream_) : nullptr;
-    if (!b) {  // no consumer any more, or every buffer is still with it
+    pw_buffer* b = streaming_ && queuedBuffers() < kMaxBacklog
+                       ? pw_stream_dequeue_buffer(stream_)
+                       : nullptr;
+    if (!b) {  // no consumer any more, or it lags, or every buffer is still with it
         ++counters_.dropped;
         mailbox_.release();
         return;
@@ -222,8 +248,10 @@ void PipeWireCamera::sendPicture() {
         h->seq = seq_++;
         h->dts_offset = 0;
     }
-    mailbox_.release();
     pw_stream_queue_buffer(stream_, b);
+    pw_stream_trigger_process(stream_);
+    queuedBuffers();
+    mailbox_.release();  // only now: waitSent sees the picture either here or queued
 }
 
 void PipeWireCamera::onStateChanged(void* data, pw_stream_state, pw_stream_state state,
@@ -232,7 +260,9 @@ void PipeWireCamera::onStateChanged(void* data, pw_stream_state, pw_stream_state
     self->streaming_ = state == PW_STREAM_STATE_STREAMING;
     if (state == PW_STREAM_STATE_ERROR)
         self->fail(std::string("the PipeWire node failed: ") + (error ? error : "unknown error"));
-    if (!self->streaming_ && self->mailbox_.clear()) ++self->counters_.dropped;
+    if (self->streaming_) return;
+    self->backlog_ = 0;  // a stream that stops keeps nothing queued
+    if (self->mailbox_.clear()) ++self->counters_.dropped;
 }
 
 void PipeWireCamera::onParamChanged(void* data, uint32_t id, const spa_pod* param) {

@@ -149,8 +149,12 @@ bool CameraConsumer::start(const std::string& node, const std::string& format, i
 }
 
 int CameraConsumer::wait(std::chrono::milliseconds timeout) {
+    if (pid_ <= 0) return status_;
     const int status = wait_program(pid_, timeout);
-    if (status != -1) pid_ = -1;
+    if (status != -1) {
+        pid_ = -1;
+        status_ = status;
+    }
     return status;
 }
 

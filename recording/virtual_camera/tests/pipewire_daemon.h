@@ -56,4 +56,5 @@ public:
 private:
     std::string dir_, tag_;
     pid_t pid_ = -1;
+    int status_ = -1;  // once it ended
 };
