@@ -199,7 +199,7 @@ struct RenderRow {
 };
 void PrintTo(const RenderRow& row, std::ostream* os) { *os << row.format; }
 
-class RenderToCamera : public ::testing::TestWithParam<RenderRow> {
+class RenderTool : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string why;
@@ -211,6 +211,8 @@ protected:
     }
     PipeWireDaemon daemon;
 };
+
+class RenderToCamera : public RenderTool, public ::testing::WithParamInterface<RenderRow> {};
 
 // The render tool's pictures reach the consumer as the .rgb output has them, every one, at
 // the input's pace.
@@ -241,8 +243,67 @@ TEST_P(RenderToCamera, PicturesArriveAsInTheRgbOutput) {
     }
 }
 
+// With --loop the input starts over: a clip of 15 frames gives 37 pictures for 40 frames.
+TEST_F(RenderTool, LoopStartsTheInputOver) {
+    const std::string dir = daemon.dir();
+    const pid_t tool = spawn_program(
+        {WOBBLESCOPE_BIN, "render", "--quiet", "--loop", "--frames", "40", "--size", "full",
+         "lavfi:testsrc2=size=64x48:rate=30:duration=0.5", "pipewire:wobble-loop"},
+        dir + "/loop.log");
+    ASSERT_GT(tool, 0);
+    const auto end = std::chrono::steady_clock::now() + 30s;
+    while (read_text(dir + "/loop.log").find("waiting for a program") == std::string::npos) {
+        ASSERT_LT(std::chrono::steady_clock::now(), end) << read_text(dir + "/loop.log");
+        std::this_thread::sleep_for(10ms);
+    }
+    CameraConsumer consumer(dir, "loop");
+    ASSERT_TRUE(consumer.start("wobble-loop", "BGRx", 37));
+    EXPECT_EQ(consumer.wait(30s), 0) << consumer.log();
+    EXPECT_EQ(wait_program(tool, 30s), 0) << read_text(dir + "/loop.log");
+    EXPECT_EQ(consumer.bytes().size(), 37u * kW * kH * 4);
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, RenderToCamera,
                          ::testing::Values(RenderRow{"BGRx", 2, 1, 0}, RenderRow{"RGBx", 0, 1, 2}),
                          [](const auto& info) { return std::string(info.param.format); });
+
+}  // namespace
+
+namespace {
+
+struct RefusalRow {
+    const char* name;
+    std::vector<std::string> args;
+    const char* says;
+};
+void PrintTo(const RefusalRow& row, std::ostream* os) { *os << row.name; }
+
+class VirtualCameraRefusal : public ::testing::TestWithParam<RefusalRow> {};
+
+// Bad virtual camera arguments end with status 2 and a message that says what to do.
+TEST_P(VirtualCameraRefusal, EndsWithAClearMessage) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    std::vector<std::string> args = {WOBBLESCOPE_BIN};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    const std::string log = dir.filePath("out.log").toStdString();
+    const pid_t pid = spawn_program(args, log);
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(wait_program(pid, 30s), 2) << read_text(log);
+    EXPECT_NE(read_text(log).find(GetParam().says), std::string::npos) << read_text(log);
+}
+
+const char* const kClip = "lavfi:testsrc2=size=64x48:rate=30";
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, VirtualCameraRefusal,
+    ::testing::Values(
+        RefusalRow{"EmptyName", {"--virtual-camera="}, "--virtual-camera= wants a camera name"},
+        RefusalRow{"NotALoopbackDevice",
+                   {"render", "--frames", "5", kClip, "v4l2:/dev/null"},
+                   "/dev/null: not a V4L2 device; load the v4l2loopback module: sudo modprobe"},
+        RefusalRow{"LoopIntoAFile",
+                   {"render", "--loop", kClip, "/tmp/wobble-never.rgb"},
+                   "--loop applies to virtual camera outputs"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
