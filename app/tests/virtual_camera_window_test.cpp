@@ -199,7 +199,7 @@ struct RenderRow {
 };
 void PrintTo(const RenderRow& row, std::ostream* os) { *os << row.format; }
 
-class RenderTool : public ::testing::Test {
+class CameraRenderTool : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string why;
@@ -212,7 +212,7 @@ protected:
     PipeWireDaemon daemon;
 };
 
-class RenderToCamera : public RenderTool, public ::testing::WithParamInterface<RenderRow> {};
+class RenderToCamera : public CameraRenderTool, public ::testing::WithParamInterface<RenderRow> {};
 
 // The render tool's pictures reach the consumer as the .rgb output has them, every one, at
 // the input's pace.
@@ -244,7 +244,7 @@ TEST_P(RenderToCamera, PicturesArriveAsInTheRgbOutput) {
 }
 
 // With --loop the input starts over: a clip of 15 frames gives 37 pictures for 40 frames.
-TEST_F(RenderTool, LoopStartsTheInputOver) {
+TEST_F(CameraRenderTool, LoopStartsTheInputOver) {
     const std::string dir = daemon.dir();
     const pid_t tool = spawn_program(
         {WOBBLESCOPE_BIN, "render", "--quiet", "--loop", "--frames", "40", "--size", "full",
