@@ -174,7 +174,15 @@ class VirtualCameraNoDaemon : public VirtualCameraWindow {
         controller.virtualCameraArgument = std::make_unique<std::string>("");
         ::testing::internal::CaptureStderr();
     }
+    void TearDown() override {
+        VirtualCameraWindow::TearDown();
+        if (oldRuntime.isNull())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", oldRuntime);
+    }
     QTemporaryDir emptyRuntime;
+    const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
 };
 
 // Without a daemon the window runs as ever; the item says why it is off, and so does the

@@ -92,9 +92,11 @@ bool PipeWireDaemon::start(std::string& why) {
         return false;
     }
     dir_ = tmpl;  // mkdtemp makes it mode 700, as PipeWire wants
-    const char* old = std::getenv("XDG_RUNTIME_DIR");
-    hadRuntime_ = old != nullptr;
-    oldRuntime_ = old ? old : "";
+    saved_.clear();
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_STATE_HOME", "PIPEWIRE_REMOTE"}) {
+        const char* old = std::getenv(name);
+        saved_.push_back({name, old != nullptr, old ? old : ""});
+    }
     ::setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
     ::setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);
     ::unsetenv("PIPEWIRE_REMOTE");
@@ -132,10 +134,12 @@ void PipeWireDaemon::stop() {
         stop_program(session_);
     }
     session_ = pipewire_ = wireplumber_ = -1;
-    if (hadRuntime_)
-        ::setenv("XDG_RUNTIME_DIR", oldRuntime_.c_str(), 1);
-    else
-        ::unsetenv("XDG_RUNTIME_DIR");
+    for (const Saved& v : saved_) {
+        if (v.set)
+            ::setenv(v.name, v.value.c_str(), 1);
+        else
+            ::unsetenv(v.name);
+    }
     std::system(("rm -rf '" + dir_ + "'").c_str());
 }
 

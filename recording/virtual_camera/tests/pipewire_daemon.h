@@ -35,8 +35,13 @@ public:
 
 private:
     pid_t session_ = -1, pipewire_ = -1, wireplumber_ = -1;
-    std::string dir_, oldRuntime_;
-    bool hadRuntime_ = false;
+    std::string dir_;
+    struct Saved {
+        const char* name;
+        bool set;
+        std::string value;
+    };
+    std::vector<Saved> saved_;  // the environment as it was before start
 };
 
 // gst-launch-1.0 taking `pictures` pictures from the node `node` in `format` (BGRx, RGBx,
