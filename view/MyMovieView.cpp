@@ -13,7 +13,7 @@
 
 #include "CompressionDialog.h"
 #include "effect_matrix.h"
-#include "error_alert.h"
+#include "error_msg.h"
 #include "frame_history.h"
 #include "ingest.h"
 #include "opaque_pixels.h"
@@ -33,6 +33,9 @@ MyMovieView::MyMovieView(QWidget* parent) : QWidget(parent) {
     p.setColor(QPalette::Window, Qt::black);
     setPalette(p);
     hooks.draw = [this](const OutputBitmap& bm) {
+        // Byte 3 is never shown; some of Qt's paths read it as alpha. Once per new picture: a
+        // repaint of the same picture finds it opaque already.
+        make_pixels_opaque(bm.data, bm.rowBytes, bm.width, bm.height);
         drawBitmap(bm);
         if (pictureShown) pictureShown(bm);
     };
@@ -138,8 +141,6 @@ void MyMovieView::compressMethod(QObject*) {
 void MyMovieView::paintEvent(QPaintEvent* event) { drawRect(event->rect()); }
 
 void MyMovieView::drawBitmap(const OutputBitmap& bm) {
-    // Byte 3 is never shown; some of Qt's paths read it as alpha.
-    make_pixels_opaque(bm.data, bm.rowBytes, bm.width, bm.height);
     const QImage image(bm.data, bm.width, bm.height, bm.rowBytes, QImage::Format_RGBX8888);
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
