@@ -19,6 +19,7 @@
 #include "render_interrupt.h"
 #include "render_io.h"
 #include "render_pass.h"
+#include "render_vcam_sink.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ const char* const kUsage =
     "                     raw (None, uncompressed)\n"
     "  --quality Q        movie outputs: least, low, normal (the default), high, best or\n"
     "                     lossless (avc1); rle, png and raw are always lossless\n"
+    "  --loop             start the input over at its end (virtual camera outputs)\n"
     "  --scalar           use the plain scalar kernels instead of the vector ones (same bytes)\n"
     "  --quiet            no progress on standard error\n"
     "  -h, --help         this text\n"
@@ -77,6 +79,7 @@ struct Options {
     long long frames = -1;
     bool scalar = false;
     bool quiet = false;
+    bool loop = false;
     SinkOptions sink;
 };
 
@@ -140,6 +143,8 @@ int parse(int argc, char** argv, Options& o) {
             o.scalar = true;
         } else if (a == "--quiet") {
             o.quiet = true;
+        } else if (a == "--loop") {
+            o.loop = true;
         } else if (name == "--raw-size") {
             if (!value(v) || !parse_size(v, o.rawWidth, o.rawHeight))
                 return fail("--raw-size wants WxH, each from 2 to " + std::to_string(kMaxRawSide) +
@@ -264,6 +269,12 @@ int render_main(int argc, char** argv) {
     std::unique_ptr<FrameSource> source =
         open_frame_source(o.input, o.rawWidth, o.rawHeight, error);
     if (!source) return fail(error);
+    if (o.loop && !is_virtual_camera_output(o.output))
+        return fail("--loop applies to virtual camera outputs (pipewire:NAME, v4l2:/dev/videoN)");
+    if (o.loop)
+        source = loop_frame_source(std::move(source), [&o](std::string& e) {
+            return open_frame_source(o.input, o.rawWidth, o.rawHeight, e);
+        });
 
     const int w = source->width(), h = source->height();
     Rect16 native;

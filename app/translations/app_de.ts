@@ -496,4 +496,31 @@
         <translation>Das Testbild lässt sich so nicht komprimieren (Fehler %1).</translation>
     </message>
 </context>
+<context>
+    <name>VirtualCamera</name>
+    <message>
+        <source>Virtual Camera</source>
+        <translation>Virtuelle Kamera</translation>
+    </message>
+    <message>
+        <source>Virtual camera</source>
+        <translation>Virtuelle Kamera</translation>
+    </message>
+    <message>
+        <source>Another program is showing the virtual camera</source>
+        <translation>Ein anderes Programm zeigt die virtuelle Kamera</translation>
+    </message>
+    <message>
+        <source>No PipeWire daemon is reachable, so there is no virtual camera.</source>
+        <translation>Kein PipeWire-Dienst ist erreichbar, daher gibt es keine virtuelle Kamera.</translation>
+    </message>
+    <message>
+        <source>Writes the picture to %1</source>
+        <translation>Schreibt das Bild nach %1</translation>
+    </message>
+    <message>
+        <source>Offers the picture as the camera &quot;Wobblescope&quot; to other programs</source>
+        <translation>Bietet das Bild anderen Programmen als Kamera „Wobblescope“ an</translation>
+    </message>
+</context>
 </TS>
