@@ -294,19 +294,24 @@ int render_main(int argc, char** argv) {
     };
     ViewCallbacks callbacks;
 
-    std::vector<uint8_t> frame(4 * static_cast<size_t>(w) * h);
+    // A source that can scales each frame straight to the bounds, as the live camera does.
+    const int bw = camera.bounds.right - camera.bounds.left;
+    const int bh = camera.bounds.bottom - camera.bounds.top;
+    const bool direct = source->setPictureSize(bw, bh);
+    std::vector<uint8_t> frame(direct ? 0 : 4 * static_cast<size_t>(w) * h);
     long long done = 0, drawn = 0;
     int status = 0;
     Progress progress(o.quiet, source->frameCount(), o.frames);
     while (o.frames < 0 || done < o.frames) {
-        const FrameSource::Read r = source->read(frame.data(), 4 * w);
+        const FrameSource::Read r = direct ? source->read(s.srcData, s.LargeSrcRowBytes)
+                                           : source->read(frame.data(), 4 * w);
         if (r == FrameSource::Read::End) break;
         if (r == FrameSource::Read::Error) {
             status = fail(source->error());
             break;
         }
         frameTime = source->frameTime();
-        camera.deliver(s, frame.data(), w, h);
+        if (!direct) camera.deliver(s, frame.data(), w, h);
         ingest_frame(s, v, callbacks);
         if (render_pass(s, v, controls, hooks)) ++drawn;
         progress.update(++done);
