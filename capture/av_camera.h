@@ -34,6 +34,7 @@ struct CameraSource {
     std::string url;
     bool device = false;  // a live device that paces itself
     bool file = false;    // a file: seekable, paced by its own timestamps and looped live
+                          // (a named pipe is neither device nor file: paced, never looped)
 };
 
 // "" is the platform's default camera (the first V4L2 device on Linux), "demo" the built-in

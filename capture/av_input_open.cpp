@@ -6,6 +6,7 @@
 #include <cstring>
 #include <locale.h>
 #include <mutex>
+#include <sys/stat.h>
 
 #include "av_camera.h"
 #include "av_input_impl.h"
@@ -180,7 +181,9 @@ bool resolve_camera_source(const std::string& source, CameraSource& out, std::st
         return true;
     }
     out.url = source;
-    out.file = true;
+    // A named pipe is a stream: it cannot start over, and its end is the camera going away.
+    struct stat st {};
+    out.file = !(::stat(source.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
     return true;
 }
 

@@ -178,7 +178,8 @@ void SeqGrabber::close() {
 }
 
 std::string SeqGrabber::lastError() const {
-    return reader_ ? reader_->error() : std::string();
+    if (reader_) return reader_->error();
+    return input_ ? input_->error() : std::string();
 }
 
 int16_t SGGrabFrameComplete(SGChannel c, int16_t bufferNum, uint8_t* done) {

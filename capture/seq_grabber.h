@@ -79,7 +79,7 @@ public:
     bool previewing() const { return previewing_; }
     long long picturesDrawn() const { return drawn_; }  // into the offscreen world, since open
     CameraReader* reader() const { return reader_.get(); }
-    std::string lastError() const;  // the input's failure, when it ended with one
+    std::string lastError() const;  // the input's failure in plain words, when it had one
 
 private:
     SeqGrabber();
