@@ -32,6 +32,11 @@ bool setup_camera(PipelineState& s, CaptureState& c) {
     c.theSeqGrabber = SeqGrabber::open(c.cameraSource, &why);
     if (!c.theSeqGrabber) return fail("OpenDefaultComponent SeqGrabComponentType", 0, why);
     SeqGrabber& g = *c.theSeqGrabber;
+    // The default camera is named by its device from now on, so that it is the one reopened.
+    CameraSource resolved;
+    if (c.cameraSource.empty() && resolve_camera_source("", resolved, why) &&
+        resolved.format == "v4l2")
+        c.cameraSource = resolved.url;
     if (int16_t err = g.initialize()) return fail("SGInitialize", err, g.lastError());
     if (int16_t err = g.newChannel(kVideoMediaType, &c.theVideoChannel))
         return fail("SGNewChannel", err, g.lastError());

@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "CompressionDialog.h"
+#include "camera_lost_overlay.h"
 #include "effect_matrix.h"
 #include "error_alert.h"
 #include "frame_history.h"
@@ -132,7 +133,10 @@ void MyMovieView::compressMethod(QObject*) {
                             pipeline->bitmap->rowBytes, window());
 }
 
-void MyMovieView::paintEvent(QPaintEvent* event) { drawRect(event->rect()); }
+void MyMovieView::paintEvent(QPaintEvent* event) {
+    drawRect(event->rect());
+    paint_camera_lost_overlay(this);
+}
 
 void MyMovieView::drawBitmap(const OutputBitmap& bm) {
     // Byte 3 is never shown; some of Qt's paths read it as alpha.
