@@ -30,8 +30,8 @@ public:
     CNumericScope& operator=(const CNumericScope&) = delete;
 
 private:
-    void* c_ = nullptr;      // locale_t of "C" numbers
-    void* before_ = nullptr; // the thread's locale_t before
+    void* c_ = nullptr;       // locale_t of "C" numbers
+    void* before_ = nullptr;  // the thread's locale_t before
 };
 
 struct AvInput::Impl {

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Opening a camera source with libavformat and libavdevice: what a source text names, the
 // cameras found, and why an input could not be opened.
+#include <locale.h>
+#include <sys/stat.h>
+
 #include <clocale>
 #include <cstdarg>
 #include <cstring>
-#include <locale.h>
 #include <mutex>
-#include <sys/stat.h>
 
 #include "av_camera.h"
 #include "av_input_impl.h"

@@ -15,8 +15,8 @@ struct CameraReader::Impl {
     bool running = false;  // start()ed and not stop()ped
     bool quit = false;
     bool ended = false;
-    bool fresh = false;  // latest holds a picture not taken yet
-    bool repace = true;  // the next picture sets a new pacing origin
+    bool fresh = false;                       // latest holds a picture not taken yet
+    bool repace = true;                       // the next picture sets a new pacing origin
     int pictureWidth = 0, pictureHeight = 0;  // pixels asked for; 0: the input's own size
     ArgbFrame latest;
     Stats stats;

@@ -37,8 +37,7 @@ void start_reopen(CaptureState& c) {
     std::thread([job, source = c.cameraSource] {
         std::shared_ptr<SeqGrabber> g = SeqGrabber::open(source);
         SGChannel channel = nullptr;
-        if (g && (g->initialize() != 0 || g->newChannel(kVideoMediaType, &channel) != 0))
-            g.reset();
+        if (g && (g->initialize() != 0 || g->newChannel(kVideoMediaType, &channel) != 0)) g.reset();
         std::lock_guard<std::mutex> lk(job->m);
         job->grabber = std::move(g);
         job->channel = channel;

@@ -33,8 +33,8 @@ std::optional<std::string> query_v4l2_card(const std::string& path) {
     const int r = ::ioctl(fd, VIDIOC_QUERYCAP, &cap);
     ::close(fd);
     if (r < 0) return std::nullopt;
-    const uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps
-                                                                     : cap.capabilities;
+    const uint32_t caps =
+        (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
     if (!(caps & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE))) return std::nullopt;
     const char* card = reinterpret_cast<const char*>(cap.card);
     return std::string(card, strnlen(card, sizeof cap.card));

@@ -19,8 +19,7 @@ void paint_camera_lost_overlay(QWidget* view) {
     font.setPointSizeF(font.pointSizeF() * 1.4);
     painter.setFont(font);
     painter.setPen(Qt::white);
-    painter.drawText(view->rect().adjusted(12, 12, -12, -12),
-                     Qt::AlignCenter | Qt::TextWordWrap,
+    painter.drawText(view->rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap,
                      QCoreApplication::translate(
                          "MyMovieView", "Camera disconnected \u2014 waiting for it to come back"));
 }

@@ -69,7 +69,9 @@ struct StartCase {
     QString cause;
 };
 
-void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StartCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class StartWithoutCamera : public CameraChoice, public ::testing::WithParamInterface<StartCase> {};
 
@@ -93,10 +95,14 @@ TEST_P(StartWithoutCamera, OffersTheDemoUnlessACameraWasAskedFor) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, StartWithoutCamera,
     ::testing::Values(
-        StartCase{"UseDemoScene", "", "Use Demo Scene", 0, {"Use Demo Scene", "Quit"},
-                  "no camera found"},
+        StartCase{
+            "UseDemoScene", "", "Use Demo Scene", 0, {"Use Demo Scene", "Quit"}, "no camera found"},
         StartCase{"Quit", "", "Quit", 1, {"Use Demo Scene", "Quit"}, "no camera found"},
-        StartCase{"AskedForCamera", "/dev/video9", "OK", 1, {"OK"},
+        StartCase{"AskedForCamera",
+                  "/dev/video9",
+                  "OK",
+                  1,
+                  {"OK"},
                   "/dev/video9: No such file or directory"}),
     [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 

@@ -2,7 +2,6 @@
 // Why a camera could not be opened, in words a user understands; sources that hold decimals
 // under a user's locale; the V4L2 device list and its watch on the device directory.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <clocale>
@@ -22,7 +21,9 @@ struct CauseCase {
     std::string cause;   // likewise
 };
 
-void PrintTo(const CauseCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CauseCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::string in_dir(std::string text, const std::string& dir) {
     for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, dir);
@@ -94,8 +95,7 @@ TEST_P(UserLocale, DemoSceneAndDecimalGraphOpen) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(DecimalComma, UserLocale,
-                         ::testing::Values("de_DE.UTF-8", "fr_FR.UTF-8"),
+INSTANTIATE_TEST_SUITE_P(DecimalComma, UserLocale, ::testing::Values("de_DE.UTF-8", "fr_FR.UTF-8"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              return std::string(info.param).substr(0, 5);
                          });

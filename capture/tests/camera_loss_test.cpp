@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A camera that goes away and comes back, and a camera replaced by another while running.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
