@@ -28,23 +28,11 @@ namespace {
     QT_TRANSLATE_NOOP("error_msg", "not a video device"),
 };
 
-// Open alerts, and the buttons offered for the next one with the index pressed, kept on the
-// application object.
-constexpr const char* kAlertsShown = "wobblescopeAlertsShown";
+// The buttons offered for the next alert and the index pressed, kept on the application object.
 constexpr const char* kOfferedButtons = "wobblescopeAlertButtons";
 constexpr const char* kChoice = "wobblescopeAlertChoice";
 
-void count_alerts(int delta) {
-    QCoreApplication* app = QCoreApplication::instance();
-    app->setProperty(kAlertsShown, app->property(kAlertsShown).toInt() + delta);
-}
-
 }  // namespace
-
-bool alert_is_shown() {
-    const QCoreApplication* app = QCoreApplication::instance();
-    return app && app->property(kAlertsShown).toInt() > 0;
-}
 
 std::string catalogue_lookup(const char* key) {
     return QCoreApplication::translate(kErrorContext, key).toStdString();
@@ -65,9 +53,7 @@ void critical_alert(const std::string& title, const std::string& text, const std
     box.setDefaultButton(buttons.first());
     box.setEscapeButton(buttons.last());
     box.setWindowModality(Qt::ApplicationModal);
-    count_alerts(1);
     box.exec();
-    count_alerts(-1);
     if (offered)
         app->setProperty(kChoice, static_cast<int>(buttons.indexOf(
                                       static_cast<QPushButton*>(box.clickedButton()))));

@@ -25,10 +25,6 @@ void critical_alert(const std::string& title, const std::string& text, const std
 void offer_alert_choice(const QStringList& buttons);
 int alert_choice();
 
-// Whether a critical alert is open. The frame loop waits meanwhile: the alert's own event loop
-// must not run camera idle calls or render passes, which may be what raised the alert.
-bool alert_is_shown();
-
 // Makes error_msg use the two functions above.
 void install_error_alert();
 

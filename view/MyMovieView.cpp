@@ -14,7 +14,7 @@
 #include "CompressionDialog.h"
 #include "camera_lost_overlay.h"
 #include "effect_matrix.h"
-#include "error_alert.h"
+#include "error_msg.h"
 #include "frame_history.h"
 #include "ingest.h"
 #include "opaque_pixels.h"
@@ -33,7 +33,12 @@ MyMovieView::MyMovieView(QWidget* parent) : QWidget(parent) {
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::black);
     setPalette(p);
-    hooks.draw = [this](const OutputBitmap& bm) { drawBitmap(bm); };
+    hooks.draw = [this](const OutputBitmap& bm) {
+        // Byte 3 is never shown; some of Qt's paths read it as alpha. Once per new picture: a
+        // repaint of the same picture finds it opaque already.
+        make_pixels_opaque(bm.data, bm.rowBytes, bm.width, bm.height);
+        drawBitmap(bm);
+    };
 }
 
 void MyMovieView::initWithFrame(PipelineState& s, ViewState& v, CaptureState& c) {
@@ -139,8 +144,6 @@ void MyMovieView::paintEvent(QPaintEvent* event) {
 }
 
 void MyMovieView::drawBitmap(const OutputBitmap& bm) {
-    // Byte 3 is never shown; some of Qt's paths read it as alpha.
-    make_pixels_opaque(bm.data, bm.rowBytes, bm.width, bm.height);
     const QImage image(bm.data, bm.width, bm.height, bm.rowBytes, QImage::Format_RGBX8888);
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);

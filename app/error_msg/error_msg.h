@@ -28,6 +28,10 @@ void error_msg(const char* message, int16_t code);
 // already translated where the words are ours ("/dev/video9: No such file or directory").
 void error_msg(const char* message, int16_t code, const std::string& cause);
 
+// Whether an alert is being shown. The frame loop waits meanwhile: a modal alert runs its own
+// event loop, which must not run camera idle calls or render passes that may have raised it.
+bool alert_is_shown();
+
 // Installs the lookup and the sink; a null argument restores the default (identity lookup, no
 // sink beyond the line on standard error).
 void set_error_msg_backend(TextLookup lookup, AlertSink sink);

@@ -20,6 +20,7 @@ std::string one_line(std::string s) {
 TextLookup g_lookup = identity_lookup;
 AlertSink g_sink = no_sink;
 TerminateHandler g_terminate = nullptr;
+int g_alerts_shown = 0;
 
 }  // namespace
 
@@ -46,8 +47,12 @@ void error_msg(const char* message, int16_t code, const std::string& cause) {
     if (!cause.empty()) line += ": " + cause;
     std::fprintf(stderr, "%s\n", one_line(line).c_str());
     std::fflush(stderr);
+    ++g_alerts_shown;
     g_sink(title, error_msg_text(message, code, g_lookup, cause), g_lookup("OK"));
+    --g_alerts_shown;
 }
+
+bool alert_is_shown() { return g_alerts_shown > 0; }
 
 void set_error_msg_backend(TextLookup lookup, AlertSink sink) {
     g_lookup = lookup ? lookup : identity_lookup;
