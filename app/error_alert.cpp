@@ -26,6 +26,12 @@ namespace {
     // The camera layer's own words in an alert's cause.
     QT_TRANSLATE_NOOP("error_msg", "no camera found"),
     QT_TRANSLATE_NOOP("error_msg", "not a video device"),
+    QT_TRANSLATE_NOOP("error_msg", "has no video stream"),
+    QT_TRANSLATE_NOOP("error_msg", "has no decoder for its video"),
+    QT_TRANSLATE_NOOP("error_msg", "cannot read the stream information"),
+    QT_TRANSLATE_NOOP("error_msg", "cannot set up the video decoder"),
+    QT_TRANSLATE_NOOP("error_msg", "cannot open the video decoder"),
+    QT_TRANSLATE_NOOP("error_msg", "video has no picture size"),
 };
 
 // The buttons offered for the next alert and the index pressed, kept on the application object.

@@ -5,9 +5,14 @@
 
 #include "av_camera.h"
 #include "av_input_impl.h"
+#include "error_msg.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
+}
+
+std::string our_words(const char* words) {
+    return error_msg_lookup()(words);
 }
 
 int AvInput::Impl::fail(int code, const std::string& what) {
@@ -69,7 +74,7 @@ int AvInput::findStreamInfo() {
     Impl& d = *impl_;
     const CNumericScope cNumbers;
     const int r = avformat_find_stream_info(d.fmt.get(), nullptr);
-    return r < 0 ? d.fail(r, "cannot read the stream information") : 0;
+    return r < 0 ? d.fail(r, our_words("cannot read the stream information")) : 0;
 }
 
 int AvInput::openVideo() {
@@ -78,21 +83,22 @@ int AvInput::openVideo() {
     const int idx = av_find_best_stream(d.fmt.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
     if (idx == AVERROR_STREAM_NOT_FOUND) {
         d.fail(idx, "");
-        d.error = d.name + ": has no video stream";
+        d.error = d.name + ": " + our_words("has no video stream");
         return idx;
     }
     if (idx < 0 || !codec)
-        return d.fail(idx < 0 ? idx : AVERROR_DECODER_NOT_FOUND, "has no decoder for its video");
+        return d.fail(idx < 0 ? idx : AVERROR_DECODER_NOT_FOUND,
+                      our_words("has no decoder for its video"));
     av::CodecPtr dec(avcodec_alloc_context3(codec));
     if (!dec) return d.fail(AVERROR(ENOMEM), "out of memory");
     AVStream* st = d.fmt->streams[idx];
     int r = avcodec_parameters_to_context(dec.get(), st->codecpar);
-    if (r < 0) return d.fail(r, "cannot set up the video decoder");
+    if (r < 0) return d.fail(r, our_words("cannot set up the video decoder"));
     dec->pkt_timebase = st->time_base;
     r = avcodec_open2(dec.get(), codec, nullptr);
-    if (r < 0) return d.fail(r, "cannot open the video decoder");
+    if (r < 0) return d.fail(r, our_words("cannot open the video decoder"));
     if (dec->width <= 0 || dec->height <= 0)
-        return d.fail(AVERROR_INVALIDDATA, "video has no picture size");
+        return d.fail(AVERROR_INVALIDDATA, our_words("video has no picture size"));
     for (unsigned i = 0; i < d.fmt->nb_streams; ++i)
         if (static_cast<int>(i) != idx) d.fmt->streams[i]->discard = AVDISCARD_ALL;
     d.stream = idx;

@@ -13,6 +13,10 @@ constexpr double kDefaultInterval = 1.0 / 30;  // seconds between pictures of un
 // Live pictures skipped in a row before the input counts as failed.
 constexpr int kMaxBadInARow = 300;
 
+// Words of ours in a failure's text, looked up in the alert's catalogue (as they are without
+// one).
+std::string our_words(const char* words);
+
 // FFmpeg's description of a status ("No such file or directory").
 std::string av_error_text(int status);
 

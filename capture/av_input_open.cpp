@@ -83,14 +83,10 @@ std::vector<CameraInfo> list_devices() {
     return out;
 }
 
-std::string ours(const char* words) {
-    return error_msg_lookup()(words);
-}
-
 // Why opening failed, in plain words: FFmpeg's own words for the status, ours where FFmpeg's
 // would mislead, and the filter graph's complaint for a libavfilter source.
 std::string open_failure_words(const CameraSource& src, int status) {
-    if (src.device && status == AVERROR(ENOTTY)) return ours("not a video device");
+    if (src.device && status == AVERROR(ENOTTY)) return our_words("not a video device");
     if (src.format == "lavfi" && !last_av_log_error().empty()) return last_av_log_error();
     return av_error_text(status);
 }
@@ -152,7 +148,7 @@ bool resolve_camera_source(const std::string& source, CameraSource& out, std::st
         out.device = true;
         return true;
 #else
-        why = ours("no camera found");
+        why = our_words("no camera found");
         return false;
 #endif
     }

@@ -63,6 +63,7 @@ protected:
 struct StartCase {
     const char* name;
     std::string source;  // --camera; "" for none
+    QString stored;      // the camera remembered from the last run
     QString answer;      // the button pressed
     int status;
     QStringList buttons;
@@ -80,6 +81,7 @@ TEST_P(StartWithoutCamera, OffersTheDemoUnlessACameraWasAskedFor) {
     if (row.source.empty() && !list_v4l2_devices().empty()) GTEST_SKIP() << "a camera is here";
     install_error_alert();
     capture.cameraSource = row.source;
+    if (!row.stored.isEmpty()) QSettings().setValue("camera", row.stored);
     AlertAnswer alert(row.answer);
     const int status = launch([&] {
         EXPECT_TRUE(testcam::wait_until([&] { return view->picturesDrawn() >= 3; }));
@@ -90,19 +92,18 @@ TEST_P(StartWithoutCamera, OffersTheDemoUnlessACameraWasAskedFor) {
     EXPECT_EQ(alert.buttons, row.buttons);
     EXPECT_EQ(alert.text, "OpenDefaultComponent SeqGrabComponentType\n\n" + row.cause);
     EXPECT_EQ(capture.cameraSource, row.status == 0 ? "demo" : row.source);
+    EXPECT_EQ(QSettings().value("camera").toString(), row.stored) << "a start does not store";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, StartWithoutCamera,
     ::testing::Values(
-        StartCase{
-            "UseDemoScene", "", "Use Demo Scene", 0, {"Use Demo Scene", "Quit"}, "no camera found"},
-        StartCase{"Quit", "", "Quit", 1, {"Use Demo Scene", "Quit"}, "no camera found"},
-        StartCase{"AskedForCamera",
-                  "/dev/video9",
-                  "OK",
-                  1,
-                  {"OK"},
+        StartCase{"UseDemoScene", "", "", "Use Demo Scene", 0, {"Use Demo Scene", "Quit"},
+                  "no camera found"},
+        StartCase{"Quit", "", "", "Quit", 1, {"Use Demo Scene", "Quit"}, "no camera found"},
+        StartCase{"RememberedCameraGone", "", "/dev/video9", "Use Demo Scene", 0,
+                  {"Use Demo Scene", "Quit"}, "/dev/video9: No such file or directory"},
+        StartCase{"AskedForCamera", "/dev/video9", "", "OK", 1, {"OK"},
                   "/dev/video9: No such file or directory"}),
     [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
@@ -183,12 +184,14 @@ TEST_F(CameraChoice, NewTextsSpeakGerman) {
         "MyMovieView", "Camera disconnected \u2014 waiting for it to come back");
     const std::string noCamera = catalogue_lookup("no camera found");
     const std::string notADevice = catalogue_lookup("not a video device");
+    const std::string noVideo = catalogue_lookup("has no video stream");
     const QString useDemo = Controller::tr("Use Demo Scene"), quit = Controller::tr("Quit");
     QCoreApplication::removeTranslator(&german);
     EXPECT_EQ(items, QString::fromUtf8("Demoszene|Videodatei öffnen ...")) << items.toStdString();
     EXPECT_EQ(overlay, QString::fromUtf8("Kamera getrennt \u2014 warte, bis sie wieder da ist"));
     EXPECT_EQ(noCamera, "keine Kamera gefunden");
     EXPECT_EQ(notADevice, "kein Videogerät");
+    EXPECT_EQ(noVideo, "hat keinen Videostrom");
     EXPECT_EQ(useDemo, "Demoszene verwenden");
     EXPECT_EQ(quit, "Beenden");
 }

@@ -246,6 +246,30 @@
         <source>not a video device</source>
         <translation>kein Videogerät</translation>
     </message>
+    <message>
+        <source>has no video stream</source>
+        <translation>hat keinen Videostrom</translation>
+    </message>
+    <message>
+        <source>has no decoder for its video</source>
+        <translation>für sein Video fehlt ein Decoder</translation>
+    </message>
+    <message>
+        <source>cannot read the stream information</source>
+        <translation>die Strominformationen lassen sich nicht lesen</translation>
+    </message>
+    <message>
+        <source>cannot set up the video decoder</source>
+        <translation>der Videodecoder lässt sich nicht einrichten</translation>
+    </message>
+    <message>
+        <source>cannot open the video decoder</source>
+        <translation>der Videodecoder lässt sich nicht öffnen</translation>
+    </message>
+    <message>
+        <source>video has no picture size</source>
+        <translation>das Video hat keine Bildgröße</translation>
+    </message>
 </context>
 <context>
     <name>EffectSchedule</name>
