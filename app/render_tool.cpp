@@ -16,14 +16,16 @@
 #include "av_camera.h"
 #include "frame_history.h"
 #include "ingest.h"
+#include "render_interrupt.h"
 #include "render_io.h"
 #include "render_pass.h"
+#include "render_vcam_sink.h"
 
 namespace {
 
 constexpr int kMaxRawSide = 8192;  // pixels
 
-const char* const kEffectNames[7] = {"normal", "wave", "exposure", "trace",
+const char* const kEffectNames[7] = {"normal", "wave",    "exposure", "trace",
                                      "delay",  "scatter", "paint"};
 
 const char* const kUsage =
@@ -59,6 +61,7 @@ const char* const kUsage =
     "                     raw (None, uncompressed)\n"
     "  --quality Q        movie outputs: least, low, normal (the default), high, best or\n"
     "                     lossless (avc1); rle, png and raw are always lossless\n"
+    "  --loop             start the input over at its end (virtual camera outputs)\n"
     "  --scalar           use the plain scalar kernels instead of the vector ones (same bytes)\n"
     "  --quiet            no progress on standard error\n"
     "  -h, --help         this text\n"
@@ -76,6 +79,7 @@ struct Options {
     long long frames = -1;
     bool scalar = false;
     bool quiet = false;
+    bool loop = false;
     SinkOptions sink;
 };
 
@@ -139,17 +143,19 @@ int parse(int argc, char** argv, Options& o) {
             o.scalar = true;
         } else if (a == "--quiet") {
             o.quiet = true;
+        } else if (a == "--loop") {
+            o.loop = true;
         } else if (name == "--raw-size") {
             if (!value(v) || !parse_size(v, o.rawWidth, o.rawHeight))
                 return fail("--raw-size wants WxH, each from 2 to " + std::to_string(kMaxRawSide) +
                             " pixels, e.g. 640x480");
         } else if (name == "--effect") {
             if (!value(v) || !parse_effect(v, o.effect))
-                return fail("unknown effect '" + v +
-                            "': use 0 to 6 or normal, wave, exposure, trace, delay, scatter, paint");
+                return fail(
+                    "unknown effect '" + v +
+                    "': use 0 to 6 or normal, wave, exposure, trace, delay, scatter, paint");
         } else if (name == "--size") {
-            if (!value(v) || (v != "full" && v != "half"))
-                return fail("--size wants full or half");
+            if (!value(v) || (v != "full" && v != "half")) return fail("--size wants full or half");
             o.size = v == "full" ? kFullSize : kHalfSize;
         } else if (name == "--mirror") {
             if (!value(v) || (v != "on" && v != "off")) return fail("--mirror wants on or off");
@@ -175,7 +181,8 @@ int parse(int argc, char** argv, Options& o) {
             positional.push_back(a);
         }
     }
-    if (positional.size() != 2) return fail("wants INPUT and OUTPUT (see wobblescope render --help)");
+    if (positional.size() != 2)
+        return fail("wants INPUT and OUTPUT (see wobblescope render --help)");
     o.input = positional[0];
     o.output = positional[1];
     return -1;
@@ -213,8 +220,10 @@ public:
 class Progress {
 public:
     Progress(bool quiet, long long total, long long limit)
-        : quiet_(quiet), total_(limit >= 0 && (total < 0 || limit < total) ? limit : total),
-          start_(std::chrono::steady_clock::now()), last_(start_) {}
+        : quiet_(quiet),
+          total_(limit >= 0 && (total < 0 || limit < total) ? limit : total),
+          start_(std::chrono::steady_clock::now()),
+          last_(start_) {}
 
     void update(long long done) {
         if (quiet_) return;
@@ -232,7 +241,8 @@ private:
         const double secs = std::chrono::duration<double>(now - start_).count();
         const double fps = secs > 0 ? done / secs : 0;
         if (total_ >= 0)
-            std::fprintf(stderr, "\rwobblescope render: frame %lld of %lld, %.1f frames/s", done, total_, fps);
+            std::fprintf(stderr, "\rwobblescope render: frame %lld of %lld, %.1f frames/s", done,
+                         total_, fps);
         else
             std::fprintf(stderr, "\rwobblescope render: frame %lld, %.1f frames/s", done, fps);
         shown_ = true;
@@ -250,17 +260,45 @@ int render_main(int argc, char** argv) {
     Options o;
     if (int status = parse(argc, argv, o); status >= 0) return status;
 
+    if (o.input != "-" &&
+        (same_file(o.input, o.output) || same_file(o.input, partial_name(o.output))))
+        return fail(o.output + ": OUTPUT names the input file; give the output another name");
+    const RenderInterrupt interrupt;
+
     std::string error;
-    std::unique_ptr<FrameSource> source = open_frame_source(o.input, o.rawWidth, o.rawHeight, error);
+    std::unique_ptr<FrameSource> source =
+        open_frame_source(o.input, o.rawWidth, o.rawHeight, error);
     if (!source) return fail(error);
-    std::unique_ptr<PictureSink> sink = open_picture_sink(o.output, o.sink, error);
-    if (!sink) return fail(error);
+    if (o.loop && !is_virtual_camera_output(o.output))
+        return fail("--loop applies to virtual camera outputs (pipewire:NAME, v4l2:/dev/videoN)");
+    if (o.loop)
+        source = loop_frame_source(std::move(source), [&o](std::string& e) {
+            return open_frame_source(o.input, o.rawWidth, o.rawHeight, e);
+        });
 
     const int w = source->width(), h = source->height();
     Rect16 native;
     native.bottom = static_cast<int16_t>(h);
     native.right = static_cast<int16_t>(w);
     const Rect16 cam = camera_frame_rect(native);
+    const int camW = cam.right - cam.left, camH = cam.bottom - cam.top;
+    const int workW = o.size == kFullSize ? camW : camW / 2;
+    const int workH = o.size == kFullSize ? camH : camH / 2;
+    if (workW < 1 || workH < 1)
+        return fail(o.input + ": pictures of " + std::to_string(w) + " x " + std::to_string(h) +
+                    " pixels give a working size of " + std::to_string(workW) + " x " +
+                    std::to_string(workH) +
+                    (h > camH ? " (taller than 480 lines, they are "
+                                "scaled to 480 lines first)"
+                              : "") +
+                    "; nothing could be drawn");
+
+    std::unique_ptr<PictureSink> sink = open_picture_sink(o.output, o.sink, error);
+    if (!sink) return fail(error);
+    if (const std::string why = sink->refuseSize(workW, workH); !why.empty()) {
+        sink->abort();
+        return fail(why);
+    }
 
     PipelineState s;
     RenderCamera camera;
@@ -302,9 +340,10 @@ int render_main(int argc, char** argv) {
     long long done = 0, drawn = 0;
     int status = 0;
     Progress progress(o.quiet, source->frameCount(), o.frames);
-    while (o.frames < 0 || done < o.frames) {
+    while ((o.frames < 0 || done < o.frames) && !interrupt_signal()) {
         const FrameSource::Read r = direct ? source->read(s.srcData, s.LargeSrcRowBytes)
                                            : source->read(frame.data(), 4 * w);
+        if (interrupt_signal()) break;  // a read cut short by the signal
         if (r == FrameSource::Read::End) break;
         if (r == FrameSource::Read::Error) {
             status = fail(source->error());
@@ -321,12 +360,36 @@ int render_main(int argc, char** argv) {
         }
     }
     progress.done();
+    if (interrupt_signal() && status == 0) {
+        // What was drawn is kept under OUTPUT.part, never passed off as the complete output.
+        const int sig = interrupt_signal();
+        const long long pictures = sink->pictures();
+        const std::string part = partial_name(o.output);
+        if (pictures > 0 && sink->finishPartial()) {
+            std::fprintf(stderr,
+                         "wobblescope render: interrupted after %lld pictures; they are in %s\n",
+                         pictures, part.c_str());
+        } else {
+            sink->abort();
+            if (!sink->keptPartial())
+                std::fprintf(stderr,
+                             "wobblescope render: interrupted before any picture was "
+                             "written; no output written\n");
+        }
+        release_pipeline(s);
+        return 128 + sig;
+    }
     if (status == 0 && !sink->finish()) status = fail(sink->error());
     if (status != 0) {
         sink->abort();
-        std::fprintf(stderr, "wobblescope render: no output written\n");
+        if (sink->keptPartial())
+            std::fprintf(stderr, "wobblescope render: the pictures written are kept in %s\n",
+                         partial_name(o.output).c_str());
+        else
+            std::fprintf(stderr, "wobblescope render: no output written\n");
     } else if (!o.quiet) {
-        std::fprintf(stderr, "wobblescope render: %lld frames in, %lld pictures of %d x %d written to %s\n",
+        std::fprintf(stderr,
+                     "wobblescope render: %lld frames in, %lld pictures of %d x %d written to %s\n",
                      done, drawn, s.Width, s.Height, o.output.c_str());
     }
     release_pipeline(s);

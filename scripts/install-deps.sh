@@ -5,7 +5,9 @@ pkgs=(build-essential cmake pkg-config
       qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
       libavformat-dev libavcodec-dev libavdevice-dev libavfilter-dev libswscale-dev libavutil-dev
       libxrandr-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev
-      xvfb xauth x11-xserver-utils x11-utils imagemagick ffmpeg locales)
+      xvfb xauth x11-xserver-utils x11-utils imagemagick ffmpeg locales
+      libpipewire-0.3-dev libspa-0.2-dev pipewire pipewire-bin wireplumber dbus
+      gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base)
 # The camera tests open sources under locales that write decimals with a comma.
 locales=(de_DE.UTF-8 fr_FR.UTF-8)
 missing=()
