@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QMainWindow>
 #include <QTimer>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -103,6 +104,9 @@ int window_main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    // QApplication took the user's locale for C's number format too: FFmpeg's parser then reads
+    // "0.015" wrongly. What is shown keeps the user's format through QLocale.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Wobblescope"));
     QApplication::setApplicationVersion(QStringLiteral(WOBBLE_VERSION));
     install_translation(QLocale());
