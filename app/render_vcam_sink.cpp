@@ -56,6 +56,9 @@ public:
         return true;
     }
 
+    // A camera leaves no file behind: an interrupted run ends its stream as a finished one does.
+    bool finishPartial() override { return finish(); }
+    long long pictures() const override { return count_; }
     void abort() override { camera_.reset(); }
     std::string error() const override { return error_; }
 
