@@ -126,8 +126,7 @@ TEST(RenderInput, BadInputsGiveAClearMessageAndNoOutput) {
     } cases[] = {
         {dir.path("missing.mov"),
          dir.path("missing.mov") + ": No such file or directory"},
-        {dir.path("notes.txt"),
-         dir.path("notes.txt") + ": Invalid data found when processing input"},
+        {dir.path("notes.txt"), dir.path("notes.txt") + ": a text file, not a video"},
         {"lavfi:sine=frequency=440:duration=1",
          "lavfi:sine=frequency=440:duration=1: has no video stream"},
         {"lavfi:nosuchsource", "lavfi:nosuchsource: No such filter: 'nosuchsource'"},
