@@ -56,8 +56,8 @@ public:
         return true;
     }
 
-    // A camera leaves no file behind: an interrupted run ends its stream as a finished one does.
-    bool finishPartial() override { return finish(); }
+    // A camera keeps nothing to complete: an interrupted run just stops showing.
+    bool finishPartial() override { return false; }
     long long pictures() const override { return count_; }
     void abort() override { camera_.reset(); }
     std::string error() const override { return error_; }
