@@ -23,15 +23,20 @@
 #include "display_mode.h"
 #include "fullscreen_window.h"
 #include "schedule_logic.h"
+#include "v4l2_devices.h"
+#include "virtual_camera.h"
 
 #ifndef Q_MOC_RUN
 #define WOBBLE_AWAKE
 #endif
 
 class QAbstractButton;
+class QActionGroup;
 class QFileDialog;
+class QLabel;
 class QMainWindow;
 class QMenu;
+class QSocketNotifier;
 class QTableView;
 class QTimer;
 class ScheduleTableModel;
@@ -40,6 +45,7 @@ class MyMovieView;
 struct PipelineState;
 struct CaptureState;
 struct RecordingState;
+struct OutputBitmap;
 namespace Ui {
 class MainWindow;
 }
@@ -157,4 +163,55 @@ protected:
     QPointer<QWidget> viewPlaceholder;  // holds the view's place in the main window's layout
     QPointer<QWidget> viewParent;
     ContextMenuFilter* fullScrMenuFilter = nullptr;
+
+    // Camera choice
+    // (members and slots of the Camera menu and of a camera that goes away; bodies in
+    // controller_camera.cpp)
+public:
+    QMenu* cameraMenu = nullptr;  // the cameras found, "Demo Scene", "Open Video File..."
+    QString cameraDeviceDir = QStringLiteral("/dev");  // where V4L2 nodes are looked for
+    V4l2Probe cameraProbe = query_v4l2_card;            // a node's card name, if it is a camera
+public slots:
+    WOBBLE_AWAKE void awakeFromNibCamera();
+    // The first start-up step: setup_camera on the camera asked for (--camera, else the one
+    // remembered, else the default). When it fails and none was asked for, the alert offers
+    // "Use Demo Scene" and "Quit"; false when the application is to quit.
+    bool setupCameraOrDemo();
+    // Switches to `source` while running; a failure has shown its alert and keeps the old camera.
+    bool switchCamera(const QString& source);
+    void chooseCamera(QObject* sender);   // a Camera menu item; its "source" property
+    void openVideoFile(QObject* sender);  // asks for a file, then switches to it
+    // Lists the cameras found in cameraDeviceDir and marks the one in use.
+    void rebuildCameraMenu();
+    // (Re)starts the watch on cameraDeviceDir; the menu follows cameras plugged in and out.
+    void watchCameraDevices();
+    // Follows the camera going away and coming back: the view's overlay and the readout.
+    void followCameraLink();
+protected:
+    std::unique_ptr<DeviceWatch> deviceWatch;
+    QSocketNotifier* deviceNotifier = nullptr;  // reads deviceWatch
+    QActionGroup* cameraItems = nullptr;
+    bool cameraShownLost = false;
+
+    // Virtual camera
+    // (members and slots of the virtual camera; bodies in controller_virtual_camera.cpp)
+public:
+    // `--virtual-camera[=NAME|/dev/videoN]` as given ("" for the default node), set by main
+    // before the interface file loads; null when not given.
+    std::unique_ptr<std::string> virtualCameraArgument;
+    QAction* virtualCameraMenuItem = nullptr;    // View > Virtual Camera, checked while on
+    QLabel* virtualCameraIndicator = nullptr;    // shown while a consumer takes the pictures
+    std::unique_ptr<VirtualCamera> virtualCamera;  // open while on, from the first picture
+public slots:
+    // Adds the menu item and the indicator; switches the camera on when asked to on the
+    // command line or when it was on in the last run.
+    WOBBLE_AWAKE void awakeVirtualCamera();
+    // The menu item's action: on or off, remembered for the next run.
+    void switchVirtualCamera(QObject* sender);
+protected:
+    // Every drawn picture; never waits.
+    void feedVirtualCamera(const OutputBitmap& bm);
+    void stopVirtualCamera(const std::string& why);
+    CameraTarget virtualCameraTarget;
+    bool virtualCameraOn = false;
 };

@@ -11,6 +11,7 @@
 #include "av_movie.h"
 #include "recording.h"
 #include "render_io.h"
+#include "render_vcam_sink.h"
 
 namespace {
 
@@ -199,6 +200,7 @@ std::unique_ptr<PictureSink> open_picture_sink(const std::string& output,
         return open_rgb_sink(output, error);
     }
     if (ends_with(output, ".mov")) return open_movie_sink(output, options, error);
-    error = output + ": OUTPUT must end in .rgb or .mov";
+    if (is_virtual_camera_output(output)) return open_virtual_camera_sink(output, error);
+    error = output + ": OUTPUT must end in .rgb or .mov, or be pipewire:NAME or v4l2:/dev/videoN";
     return nullptr;
 }

@@ -6,8 +6,10 @@
 #include <QLocale>
 #include <QMainWindow>
 #include <QTimer>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "Controller.h"
@@ -21,7 +23,7 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: wobblescope [--camera SOURCE]\n"
+    "Usage: wobblescope [--camera SOURCE] [--virtual-camera[=NAME|/dev/videoN]]\n"
     "       wobblescope --list-cameras\n"
     "       wobblescope render [OPTIONS] INPUT OUTPUT   (see wobblescope render --help)\n"
     "\n"
@@ -31,6 +33,9 @@ const char* const kUsage =
     "Options:\n"
     "  --camera SOURCE   the camera to open instead of the default one (see --list-cameras)\n"
     "  --list-cameras    list the cameras that can be opened, then quit\n"
+    "  --virtual-camera[=NAME|/dev/videoN]\n"
+    "                    start with the virtual camera on: the picture as the PipeWire camera\n"
+    "                    NAME (default wobblescope), or written to a v4l2loopback device\n"
     "  --version         print the version, then quit\n"
     "  -h, --help        this text\n"
     "\n";
@@ -38,6 +43,7 @@ const char* const kUsage =
 struct Options {
     std::string camera;
     bool listCameras = false;
+    std::unique_ptr<std::string> virtualCamera;  // null when not asked for
 };
 
 void print_usage(FILE* out) {
@@ -71,6 +77,15 @@ int parse(int argc, char** argv, Options& o) {
                 o.camera = a.substr(std::strlen("--camera="));
             }
             if (o.camera.empty()) return usage_error("--camera wants a camera source");
+        } else if (a == "--virtual-camera" || a.rfind("--virtual-camera=", 0) == 0) {
+            std::string v;
+            if (a != "--virtual-camera")
+                v = a.substr(std::strlen("--virtual-camera="));
+            else if (i + 1 < argc && argv[i + 1][0] != '-')
+                v = argv[++i];
+            if (v.empty() && a != "--virtual-camera")
+                return usage_error("--virtual-camera= wants a camera name or a device path");
+            o.virtualCamera = std::make_unique<std::string>(v);
         } else {
             return usage_error("unknown argument '" + a + "'");
         }
@@ -89,6 +104,9 @@ int window_main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    // QApplication took the user's locale for C's number format too: FFmpeg's parser then reads
+    // "0.015" wrongly. What is shown keeps the user's format through QLocale.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Wobblescope"));
     QApplication::setApplicationVersion(QStringLiteral(WOBBLE_VERSION));
     install_translation(QLocale());
@@ -103,6 +121,7 @@ int window_main(int argc, char** argv) {
 
     Controller controller;
     controller.recording = &recording;
+    controller.virtualCameraArgument = std::move(options.virtualCamera);
     load_interface_file(controller, pipeline, viewState, capture);
     // SIGTERM, SIGINT and SIGHUP quit as the Quit menu item does.
     const QuitSignals quitSignals([&controller](int sig) { controller.quitApplication(128 + sig); });

@@ -306,6 +306,38 @@
         <source>SCGetInfo for spatial settings</source>
         <translation>SCGetInfo für die räumlichen Einstellungen</translation>
     </message>
+    <message>
+        <source>no camera found</source>
+        <translation>keine Kamera gefunden</translation>
+    </message>
+    <message>
+        <source>not a video device</source>
+        <translation>kein Videogerät</translation>
+    </message>
+    <message>
+        <source>has no video stream</source>
+        <translation>hat keinen Videostrom</translation>
+    </message>
+    <message>
+        <source>has no decoder for its video</source>
+        <translation>für sein Video fehlt ein Decoder</translation>
+    </message>
+    <message>
+        <source>cannot read the stream information</source>
+        <translation>die Strominformationen lassen sich nicht lesen</translation>
+    </message>
+    <message>
+        <source>cannot set up the video decoder</source>
+        <translation>der Videodecoder lässt sich nicht einrichten</translation>
+    </message>
+    <message>
+        <source>cannot open the video decoder</source>
+        <translation>der Videodecoder lässt sich nicht öffnen</translation>
+    </message>
+    <message>
+        <source>video has no picture size</source>
+        <translation>das Video hat keine Bildgröße</translation>
+    </message>
 </context>
 <context>
     <name>EffectSchedule</name>
@@ -388,6 +420,34 @@
     <message>
         <source>Start</source>
         <translation>Starten</translation>
+    </message>
+    <message>
+        <source>&amp;Camera</source>
+        <translation>&amp;Kamera</translation>
+    </message>
+    <message>
+        <source>Demo Scene</source>
+        <translation>Demoszene</translation>
+    </message>
+    <message>
+        <source>Open Video File...</source>
+        <translation>Videodatei öffnen ...</translation>
+    </message>
+    <message>
+        <source>Use Demo Scene</source>
+        <translation>Demoszene verwenden</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Open Video File</source>
+        <translation>Videodatei öffnen</translation>
+    </message>
+    <message>
+        <source>Videos (*.mp4 *.mov *.mkv *.avi *.webm *.nut *.ts);;All Files (*)</source>
+        <translation>Videos (*.mp4 *.mov *.mkv *.avi *.webm *.nut *.ts);;Alle Dateien (*)</translation>
     </message>
 </context>
 <context>
@@ -494,6 +554,40 @@
     <message>
         <source>The test image cannot be compressed this way (error %1).</source>
         <translation>Das Testbild lässt sich so nicht komprimieren (Fehler %1).</translation>
+    </message>
+</context>
+<context>
+    <name>MyMovieView</name>
+    <message>
+        <source>Camera disconnected — waiting for it to come back</source>
+        <translation>Kamera getrennt — warte, bis sie wieder da ist</translation>
+    </message>
+</context>
+<context>
+    <name>VirtualCamera</name>
+    <message>
+        <source>Virtual Camera</source>
+        <translation>Virtuelle Kamera</translation>
+    </message>
+    <message>
+        <source>Virtual camera</source>
+        <translation>Virtuelle Kamera</translation>
+    </message>
+    <message>
+        <source>Another program is showing the virtual camera</source>
+        <translation>Ein anderes Programm zeigt die virtuelle Kamera</translation>
+    </message>
+    <message>
+        <source>No PipeWire daemon is reachable, so there is no virtual camera.</source>
+        <translation>Kein PipeWire-Dienst ist erreichbar, daher gibt es keine virtuelle Kamera.</translation>
+    </message>
+    <message>
+        <source>Writes the picture to %1</source>
+        <translation>Schreibt das Bild nach %1</translation>
+    </message>
+    <message>
+        <source>Offers the picture as the camera &quot;Wobblescope&quot; to other programs</source>
+        <translation>Bietet das Bild anderen Programmen als Kamera „Wobblescope“ an</translation>
     </message>
 </context>
 </TS>
