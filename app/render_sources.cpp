@@ -84,8 +84,8 @@ std::unique_ptr<FrameSource> open_frame_source(const std::string& input, int raw
     }
     if (looks_like_text(input)) {
         error = input +
-                ": cannot open: a text file, not a video (for raw A, R, G, B frames give "
-                "their size with --raw-size WxH)";
+                ": a text file, not a video (for raw A, R, G, B frames give their size "
+                "with --raw-size WxH)";
         return nullptr;
     }
     int status = 0;
