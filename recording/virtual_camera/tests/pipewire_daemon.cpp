@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -16,6 +18,17 @@
 extern char** environ;
 
 namespace {
+
+// Whether the session manager of the daemon at $XDG_RUNTIME_DIR exports its objects.
+bool session_manager_ready() {
+    FILE* dump = ::popen("pw-dump 2>/dev/null", "r");
+    if (!dump) return false;
+    std::string out;
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, dump)) > 0;) out.append(buf, n);
+    ::pclose(dump);
+    return out.find("WirePlumber [export]") != std::string::npos;
+}
 
 bool on_path(const std::string& program) {
     const char* path = std::getenv("PATH");
@@ -121,6 +134,17 @@ bool PipeWireDaemon::start(std::string& why) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    // Nodes are linked only once the session manager has loaded its policy; its export client
+    // appears then. On a loaded machine that takes seconds.
+    const auto ready = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!session_manager_ready()) {
+        if (std::chrono::steady_clock::now() >= ready) {
+            why = "the session manager did not come up: " + read_text(dir_ + "/daemon.log");
+            stop();
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     return true;
 }
 
@@ -144,6 +168,9 @@ void PipeWireDaemon::stop() {
 }
 
 bool CameraConsumer::start(const std::string& node, const std::string& format, int pictures) {
+    node_ = node;
+    format_ = format;
+    pictures_ = pictures;
     pid_ = spawn_program({"gst-launch-1.0", "-v", "pipewiresrc", "target-object=" + node,
                           "num-buffers=" + std::to_string(pictures), "always-copy=true", "!",
                           "video/x-raw,format=" + format, "!", "filesink",
@@ -153,13 +180,27 @@ bool CameraConsumer::start(const std::string& node, const std::string& format, i
 }
 
 int CameraConsumer::wait(std::chrono::milliseconds timeout) {
-    if (pid_ <= 0) return status_;
-    const int status = wait_program(pid_, timeout);
-    if (status != -1) {
-        pid_ = -1;
-        status_ = status;
+    using namespace std::chrono;
+    const auto end = steady_clock::now() + timeout;
+    while (pid_ > 0) {
+        const auto left = duration_cast<milliseconds>(end - steady_clock::now());
+        const int status = wait_program(pid_, std::max(milliseconds(0), std::min(left, kLinkTime)));
+        if (status != -1) {
+            pid_ = -1;
+            status_ = status;
+            break;
+        }
+        if (steady_clock::now() >= end) return -1;
+        // Now and then gst-launch stays at PAUSED and never links to the node, on a loaded
+        // machine: such a consumer is started again, twice at most.
+        if (restarts_ < 2 && log().find("Setting pipeline to PLAYING") == std::string::npos) {
+            stop_program(pid_);
+            pid_ = -1;
+            ++restarts_;
+            if (!start(node_, format_, pictures_)) return -1;
+        }
     }
-    return status;
+    return status_;
 }
 
 bool CameraConsumer::running() { return pid_ > 0 && wait(std::chrono::milliseconds(0)) == -1; }

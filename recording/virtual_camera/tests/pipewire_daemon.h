@@ -59,7 +59,11 @@ public:
     std::string log() const { return read_text(dir_ + "/" + tag_ + ".log"); }
 
 private:
+    static constexpr std::chrono::milliseconds kLinkTime{10000};  // to reach PLAYING
     std::string dir_, tag_;
+    std::string node_, format_;
+    int pictures_ = 0;
+    int restarts_ = 0;
     pid_t pid_ = -1;
     int status_ = -1;  // once it ended
 };
