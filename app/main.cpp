@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // wobblescope: the window on the live camera, or `wobblescope render ...` without a window.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
 #include <QLocale>
 #include <QMainWindow>
 #include <QTimer>
@@ -31,6 +33,9 @@ const char* const kUsage =
     "  --list-cameras    list the cameras that can be opened, then quit\n"
     "  --version         print the version, then quit\n"
     "  -h, --help        this text\n"
+    "\n"
+    "Qt's standard options (-platform, -style, -stylesheet, -reverse, -display, ...) are accepted\n"
+    "and passed on to Qt.\n"
     "\n";
 
 struct Options {
@@ -49,29 +54,46 @@ int usage_error(const std::string& message) {
     return 2;
 }
 
+// Qt's standard options, accepted here and left in the arguments for QApplication: those that
+// take a value, then those that do not.
+const char* const kQtValueOptions[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
+    "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "style", "stylesheet",
+    "display", "name", "geometry", "title", "dialogs", "fontengine", "visual"};
+const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
 // Returns -1 when the window is to open, else the exit status.
 int parse(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "-h" || a == "--help") {
-            print_usage(stdout);
-            return 0;
-        } else if (a == "--version") {
-            std::puts("wobblescope " WOBBLE_VERSION);
-            return 0;
-        } else if (a == "--list-cameras") {
-            o.listCameras = true;
-        } else if (a == "--camera" || a.rfind("--camera=", 0) == 0) {
-            if (a == "--camera") {
-                if (i + 1 >= argc) return usage_error("--camera wants a camera source");
-                o.camera = argv[++i];
-            } else {
-                o.camera = a.substr(std::strlen("--camera="));
-            }
-            if (o.camera.empty()) return usage_error("--camera wants a camera source");
-        } else {
-            return usage_error("unknown argument '" + a + "'");
-        }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    // Qt's options are written with one dash (-platform); -h stays the short help.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption list(QStringLiteral("list-cameras"));
+    const QCommandLineOption camera(QStringLiteral("camera"), QString(), QStringLiteral("SOURCE"));
+    parser.addOptions({help, version, list, camera});
+    for (const char* name : kQtValueOptions) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("VALUE")));
+    }
+    for (const char* name : kQtFlagOptions) parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    if (!parser.parse(arguments)) return usage_error(parser.errorText().toStdString());
+    if (!parser.positionalArguments().isEmpty()) {
+        return usage_error("unknown argument '" + parser.positionalArguments().first().toStdString() + "'");
+    }
+    if (parser.isSet(help)) {
+        print_usage(stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::puts("wobblescope " WOBBLE_VERSION);
+        return 0;
+    }
+    o.listCameras = parser.isSet(list);
+    if (parser.isSet(camera)) {
+        o.camera = parser.value(camera).toStdString();
+        if (o.camera.empty()) return usage_error("--camera wants a camera source");
     }
     return -1;
 }
@@ -90,9 +112,14 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    // Settings go to ~/.config/Wobblescope/Wobblescope.conf.
+    QApplication::setOrganizationName(QStringLiteral("Wobblescope"));
     QApplication::setApplicationName(QStringLiteral("Wobblescope"));
     QApplication::setApplicationVersion(QStringLiteral(WOBBLE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("wobblescope"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/wobblescope.svg")));
     install_translation(QLocale());
+    install_qt_translation(QLocale());
     install_error_alert();
 
     // The process state, handed out before the window is shown.
@@ -104,6 +131,7 @@ int main(int argc, char** argv) {
 
     Controller controller;
     controller.recording = &recording;
+    controller.cameraGivenOnCommandLine = !options.camera.empty();
     load_interface_file(controller, pipeline, viewState, capture);
     controller.window->show();
     QTimer::singleShot(0, &controller, &Controller::applicationDidFinishLaunching);
