@@ -129,12 +129,13 @@ void Controller::beginFullScreen(QObject*) {
 
     originalFrame = myMovieView->geometry();
     viewParent = myMovieView->parentWidget();
-    // A stand-in of the view's size keeps its place in the main window's layout, so the window
-    // neither shrinks nor reflows while the view is away.
+    // A stand-in that takes space as the view does keeps its place in the main window's layout,
+    // so the window neither shrinks nor reflows while the view is away.
     if (viewParent && viewParent->layout()) {
         auto* stand_in = new QWidget(viewParent);
         stand_in->setObjectName(QStringLiteral("myMovieViewPlaceholder"));
-        stand_in->setFixedSize(myMovieView->size());
+        stand_in->setSizePolicy(myMovieView->sizePolicy());
+        stand_in->setMinimumSize(myMovieView->minimumSizeHint());
         delete viewParent->layout()->replaceWidget(myMovieView, stand_in);
         viewPlaceholder = stand_in;
     }

@@ -78,7 +78,21 @@ int parse(int argc, char** argv, Options& o) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("VALUE")));
     }
     for (const char* name : kQtFlagOptions) parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
-    if (!parser.parse(arguments)) return usage_error(parser.errorText().toStdString());
+    if (!parser.parse(arguments)) {
+        const QString last = arguments.last();
+        if (last == QLatin1String("--camera") || last == QLatin1String("-camera")) {
+            return usage_error("--camera wants a camera source");
+        }
+        for (const QString& name : parser.unknownOptionNames()) {
+            for (const QString& a : std::as_const(arguments)) {
+                const QString bare = a.section(QLatin1Char('='), 0, 0);
+                if (bare == QLatin1Char('-') + name || bare == QLatin1String("--") + name) {
+                    return usage_error("unknown argument '" + a.toStdString() + "'");
+                }
+            }
+        }
+        return usage_error(parser.errorText().toStdString());
+    }
     if (!parser.positionalArguments().isEmpty()) {
         return usage_error("unknown argument '" + parser.positionalArguments().first().toStdString() + "'");
     }

@@ -23,6 +23,7 @@
 namespace {
 
 constexpr QSize kDefaultSize(640, 480);  // before the camera is known
+constexpr QSize kMinimumSize(160, 120);   // the least a layout gives the picture
 constexpr int kFlashStep = 40;            // flash level lost per 20 ms tick
 
 int state_of(const QAbstractButton* b) { return b && b->isChecked() ? 1 : 0; }
@@ -39,7 +40,6 @@ QRect letterbox_rect(QSize image, QSize area) {
 
 MyMovieView::MyMovieView(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    setMinimumSize(160, 120);
     setAutoFillBackground(true);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::black);
@@ -92,6 +92,8 @@ QSize MyMovieView::sizeHint() const {
     return QSize(static_cast<int>(std::lround(pipeline->largeBitmap.displayWidth)),
                  static_cast<int>(std::lround(pipeline->largeBitmap.displayHeight)));
 }
+
+QSize MyMovieView::minimumSizeHint() const { return kMinimumSize; }
 
 void MyMovieView::setImageSize(QSizeF size) {
     set_image_size(*pipeline, static_cast<float>(size.width()), static_cast<float>(size.height()));

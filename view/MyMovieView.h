@@ -77,7 +77,9 @@ public:
     // Render passes that drew a picture since the view was made.
     long long picturesDrawn() const { return drawnCount; }
 
+    // The camera's display size (setImageSize): the size the window starts from.
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
     // The picture as last drawn (mirrored where mirroring is on), at the output bitmap's pixel
     // size; null before the first picture.
@@ -90,7 +92,8 @@ public:
     bool flashing() const { return flashLevel > 0; }
 
 public slots:
-    // The size at which both output bitmaps are drawn; pixels and working size stay.
+    // The display size of both output bitmaps, which the view asks of its window; the picture
+    // itself fills the view with its proportions kept. Pixels and working size stay.
     void setImageSize(QSizeF size);
     // sender: an effect menu item; its "tag" (row * 10 + column) selects the matrix cell.
     void setEffect(QObject* sender);
