@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Wobblescope"));
     QApplication::setApplicationName(QStringLiteral("Wobblescope"));
     QApplication::setApplicationVersion(QStringLiteral(WOBBLE_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("wobblescope"));
+    QApplication::setDesktopFileName(QStringLiteral("org.wobblescope.Wobblescope"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/wobblescope.svg")));
     install_translation(QLocale());
     install_qt_translation(QLocale());

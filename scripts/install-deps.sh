@@ -5,7 +5,9 @@ pkgs=(build-essential cmake pkg-config
       qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
       libavformat-dev libavcodec-dev libavdevice-dev libavfilter-dev libswscale-dev libavutil-dev
       libxrandr-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev
-      xvfb xauth x11-xserver-utils x11-utils imagemagick ffmpeg)
+      xvfb xauth x11-xserver-utils x11-utils imagemagick ffmpeg
+      qt6-translations-l10n libqt6svg6 libqt6opengl6-dev
+      desktop-file-utils appstream man-db bsdextrautils)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
