@@ -23,6 +23,8 @@ struct StoredSettings {
     int32_t keyFrameRate = 0;     // frames; 0: only the first
     QByteArray windowGeometry;    // QWidget::saveGeometry; empty for the camera's size
     bool snapshotCountdown = false;  // count three seconds down before saving a picture
+
+    bool operator==(const StoredSettings&) const = default;
 };
 
 // The keys, as they appear in the file.
