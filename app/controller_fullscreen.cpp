@@ -120,10 +120,9 @@ void Controller::beginFullScreen(QObject*) {
     connect(fullScrWindow, &FullScreenWindow::closing, this, [this](QWidget* w) {
         if (w == fullScrWindow) endFullScreen(w);
     });
+    // Every key of the main window works in full screen too.
     for (QAction* a : window->findChildren<QAction*>()) {
-        if (a->property("action").toString() == QLatin1String("changeFullScreen")) {
-            fullScrWindow->addAction(a);
-        }
+        if (!a->shortcuts().isEmpty()) fullScrWindow->addAction(a);
     }
     fullScrWindow->setGeometry(bounds);
 
