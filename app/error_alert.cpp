@@ -26,20 +26,7 @@ namespace {
     QT_TRANSLATE_NOOP("error_msg", "create small NSBitmapImageRep"),
 };
 
-// Open alerts, kept on the application object.
-constexpr const char* kAlertsShown = "wobblescopeAlertsShown";
-
-void count_alerts(int delta) {
-    QCoreApplication* app = QCoreApplication::instance();
-    app->setProperty(kAlertsShown, app->property(kAlertsShown).toInt() + delta);
-}
-
 }  // namespace
-
-bool alert_is_shown() {
-    const QCoreApplication* app = QCoreApplication::instance();
-    return app && app->property(kAlertsShown).toInt() > 0;
-}
 
 std::string catalogue_lookup(const char* key) {
     return QCoreApplication::translate(kErrorContext, key).toStdString();
@@ -52,9 +39,7 @@ void critical_alert(const std::string& title, const std::string& text, const std
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
     box.setWindowModality(Qt::ApplicationModal);
-    count_alerts(1);
     box.exec();
-    count_alerts(-1);
 }
 
 void install_error_alert() { set_error_msg_backend(catalogue_lookup, critical_alert); }

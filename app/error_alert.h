@@ -17,10 +17,6 @@ std::string catalogue_lookup(const char* key);
 // Shows the critical alert with one default button and returns once it is dismissed.
 void critical_alert(const std::string& title, const std::string& text, const std::string& button);
 
-// Whether a critical alert is open. The frame loop waits meanwhile: the alert's own event loop
-// must not run camera idle calls or render passes, which may be what raised the alert.
-bool alert_is_shown();
-
 // Makes error_msg use the two functions above.
 void install_error_alert();
 

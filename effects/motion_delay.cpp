@@ -11,8 +11,8 @@
 namespace {
 
 constexpr float kDiffusion = 0.2499f;
-constexpr float kMeasureScale = 0.1f;
-constexpr int kPrefetchRows = 2;  // how far ahead the frames of the rows below are fetched  // a measure of 10 or more gives the largest delay
+constexpr float kMeasureScale = 0.1f;  // a measure of 10 or more gives the largest delay
+constexpr int kPrefetchRows = 2;  // how far ahead the frames of the rows below are fetched
 
 // The motion measure is one float per pixel, rows planeWidth apart, in fBuffer3.
 inline float* measure_row(const PipelineState& s, float* plane, int y) {

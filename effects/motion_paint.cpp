@@ -78,15 +78,12 @@ void motion_paint_step(PipelineState& s) {
 
 }  // namespace ref
 
-void motion_paint_step(PipelineState& s) {
-    using namespace quad;
-    if (!s.fBuffer) return;
-    copy_paint(s);
-    const int quadEnd = s.Width & ~3;
-    const f4 k = set4(kDiffusion);
-    const float* C = s.fBuffer3;
-    float* P = s.fBuffer2;
+namespace {
 
+// Horizontal diffusion of the copied paint C into P, flux carried from quad to quad.
+void sweep_rows(PipelineState& s, const float* C, float* P, int quadEnd) {
+    using namespace quad;
+    const f4 k = set4(kDiffusion);
     for (int y = 0; y < s.Height; ++y) {
         const size_t row = plane_index(s, 0, y, 0);
         for (int c = 0; c < 3; ++c) {
@@ -104,6 +101,12 @@ void motion_paint_step(PipelineState& s) {
             for (int x = quadEnd; x < s.Width; ++x) sweep_pixel(s, C, P, x, y, c);
         }
     }
+}
+
+// Vertical diffusion between each row and the one above it.
+void sweep_columns(PipelineState& s, const float* C, float* P, int quadEnd) {
+    using namespace quad;
+    const f4 k = set4(kDiffusion);
     const size_t quadFloats = 3 * static_cast<size_t>(quadEnd);
     for (int y = 1; y < s.Height; ++y) {
         const size_t up = plane_index(s, 0, y - 1, 0), cur = plane_index(s, 0, y, 0);
@@ -116,7 +119,11 @@ void motion_paint_step(PipelineState& s) {
             for (int c = 0; c < 3; ++c) vertical_pixel(s, C, P, x, y, c);
         }
     }
+}
 
+// Blends the newest frame into the paint by the change of the average, and draws the paint.
+void paint_rows(PipelineState& s, int quadEnd) {
+    using namespace quad;
     const uint8_t* slot = s.sourceFrames[newest_slot(s)];
     const f4 gain = set4(kWeightGain), offset = set4(kWeightOffset);
     const f4 zero = zero4(), one = set4(1.0f);
@@ -143,4 +150,15 @@ void motion_paint_step(PipelineState& s) {
         }
         for (int x = quadEnd; x < s.Width; ++x) paint_pixel(s, src, out, x, y);
     }
+}
+
+}  // namespace
+
+void motion_paint_step(PipelineState& s) {
+    if (!s.fBuffer) return;
+    copy_paint(s);
+    const int quadEnd = s.Width & ~3;
+    sweep_rows(s, s.fBuffer3, s.fBuffer2, quadEnd);
+    sweep_columns(s, s.fBuffer3, s.fBuffer2, quadEnd);
+    paint_rows(s, quadEnd);
 }

@@ -15,7 +15,7 @@
 
 #include "CompressionDialog.h"
 #include "effect_matrix.h"
-#include "error_alert.h"
+#include "error_msg.h"
 #include "frame_history.h"
 #include "ingest.h"
 #include "opaque_pixels.h"
@@ -44,7 +44,12 @@ MyMovieView::MyMovieView(QWidget* parent) : QWidget(parent) {
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::black);
     setPalette(p);
-    hooks.draw = [this](const OutputBitmap& bm) { drawBitmap(bm); };
+    hooks.draw = [this](const OutputBitmap& bm) {
+        // Byte 3 is never shown; some of Qt's paths read it as alpha. Once per new picture: a
+        // repaint of the same picture finds it opaque already.
+        make_pixels_opaque(bm.data, bm.rowBytes, bm.width, bm.height);
+        drawBitmap(bm);
+    };
 }
 
 void MyMovieView::initWithFrame(PipelineState& s, ViewState& v, CaptureState& c) {
@@ -204,8 +209,6 @@ void MyMovieView::drawOverlay(QPainter& painter) {
 // window on the build machine (app_bench), where an OpenGL upload and blit through Mesa's
 // software renderer took about 14 ms; without a GPU the software path is the faster one.
 void MyMovieView::drawBitmap(const OutputBitmap& bm) {
-    // Byte 3 is never shown; some of Qt's paths read it as alpha.
-    make_pixels_opaque(bm.data, bm.rowBytes, bm.width, bm.height);
     const QImage image(bm.data, bm.width, bm.height, bm.rowBytes, QImage::Format_RGBX8888);
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);

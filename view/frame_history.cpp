@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "QTMovie.h"
+#include "grabber.h"
 #include "error_msg.h"
 
 namespace {

@@ -24,7 +24,9 @@ const Case kCases[] = {
     {"w1", 2, 3, kHalfSize, 2},        {"w9tall", 9, 17, kFullSize, 45},
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Equivalence : public ::testing::TestWithParam<std::tuple<int, Case>> {};
 
@@ -32,7 +34,8 @@ TEST_P(Equivalence, VectorStepMatchesScalarTwin) {
     const int mode = std::get<0>(GetParam());
     const Case& c = std::get<1>(GetParam());
     std::mt19937 rng(1234 + mode * 7 + c.largeWidth);
-    testkit::Pipeline vec(c.largeWidth, c.largeHeight, c.size), sca(c.largeWidth, c.largeHeight, c.size);
+    testkit::Pipeline vec(c.largeWidth, c.largeHeight, c.size),
+        sca(c.largeWidth, c.largeHeight, c.size);
     vec.random_ring(rng, c.depth);
     vec.random_planes(rng);
     vec.random_output(rng);
@@ -65,7 +68,8 @@ TEST_P(Equivalence, VectorStepMatchesScalarTwin) {
         ASSERT_EQ(0, std::memcmp(vec.s.fBuffer, sca.s.fBuffer, vec.s.planeFloats * sizeof(float)))
             << "running average differs";
         if (mode == 5) {
-            ASSERT_EQ(0, std::memcmp(vec.s.fBuffer2, sca.s.fBuffer2, vec.s.planeFloats * sizeof(float)))
+            ASSERT_EQ(
+                0, std::memcmp(vec.s.fBuffer2, sca.s.fBuffer2, vec.s.planeFloats * sizeof(float)))
                 << "paint plane differs";
         }
         ASSERT_EQ(vec.s.Oc11, sca.s.Oc11);
@@ -74,7 +78,8 @@ TEST_P(Equivalence, VectorStepMatchesScalarTwin) {
         // A new frame in the slot written next.
         const int next = vec.s.SFIndex % kHistorySlots;
         const size_t slotBytes = static_cast<size_t>(vec.s.srcRowBytes) * vec.s.Height;
-        for (size_t i = 0; i < slotBytes; ++i) vec.s.sourceFrames[next][i] = static_cast<uint8_t>(rng());
+        for (size_t i = 0; i < slotBytes; ++i)
+            vec.s.sourceFrames[next][i] = static_cast<uint8_t>(rng());
         std::memcpy(sca.s.sourceFrames[next], vec.s.sourceFrames[next], slotBytes);
     }
 }
@@ -109,7 +114,8 @@ TEST(EquivalenceEdges, ExtremeFramesAndPlanes) {
                 wobble_srand48(pass);
                 sca.begin_pass();
                 ref::kEffectSteps[mode](sca.s);
-                ASSERT_EQ(vec.output_bytes(), sca.output_bytes()) << "mode " << mode << " value " << int(value);
+                ASSERT_EQ(vec.output_bytes(), sca.output_bytes())
+                    << "mode " << mode << " value " << int(value);
             }
         }
     }
@@ -128,9 +134,11 @@ TEST(EveryColumn, IsWrittenByEveryEffect) {
             std::mt19937 rng(width + mode);
             a.random_ring(rng, 60);
             a.random_planes(rng);
-            std::memset(a.s.bitmap->data, 0x00, static_cast<size_t>(a.s.bitmap->rowBytes) * a.s.Height);
+            std::memset(a.s.bitmap->data, 0x00,
+                        static_cast<size_t>(a.s.bitmap->rowBytes) * a.s.Height);
             b.copy_from(a);
-            std::memset(b.s.bitmap->data, 0xFF, static_cast<size_t>(b.s.bitmap->rowBytes) * b.s.Height);
+            std::memset(b.s.bitmap->data, 0xFF,
+                        static_cast<size_t>(b.s.bitmap->rowBytes) * b.s.Height);
             wobble_srand48(7);
             a.begin_pass();
             kEffectSteps[mode](a.s);

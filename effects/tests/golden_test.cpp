@@ -40,8 +40,8 @@ class Golden : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
 
 TEST_P(Golden, BothKernelsGiveTheRecordedBytes) {
     const auto [mode, w, h] = GetParam();
-    const std::string path = std::string(GOLDEN_DIR) + "/" + kNames[mode] + "_" + std::to_string(w) +
-                             "x" + std::to_string(h) + ".hex";
+    const std::string path = std::string(GOLDEN_DIR) + "/" + kNames[mode] + "_" +
+                             std::to_string(w) + "x" + std::to_string(h) + ".hex";
     const std::vector<uint8_t> scalar = run(mode, w, h, true);
     if (std::getenv("UPDATE_GOLDEN")) {
         std::ofstream(path) << testkit::to_hex(scalar);
@@ -57,8 +57,10 @@ TEST_P(Golden, BothKernelsGiveTheRecordedBytes) {
     for (size_t i = 0; i < expected.size(); ++i) {
         const size_t px = i / 3, pass = px / (w * h);
         const int x = static_cast<int>(px % w), y = static_cast<int>(px % (w * h) / w);
-        ASSERT_EQ(scalar[i], expected[i]) << "scalar: pass " << pass << " x " << x << " y " << y << " channel " << i % 3;
-        ASSERT_EQ(vector[i], expected[i]) << "vector: pass " << pass << " x " << x << " y " << y << " channel " << i % 3;
+        ASSERT_EQ(scalar[i], expected[i])
+            << "scalar: pass " << pass << " x " << x << " y " << y << " channel " << i % 3;
+        ASSERT_EQ(vector[i], expected[i])
+            << "vector: pass " << pass << " x " << x << " y " << y << " channel " << i % 3;
     }
 }
 

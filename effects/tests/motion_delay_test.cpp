@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 
 #include "effects.h"
 #include "testkit.h"
@@ -23,7 +24,8 @@ void fill_slot(testkit::Pipeline& p, int slot, uint8_t r, uint8_t g, uint8_t b) 
 
 // A full ring, newest slot 59, every slot a different grey.
 void grey_ring(testkit::Pipeline& p) {
-    for (int k = 0; k < kHistorySlots; ++k) fill_slot(p, k, static_cast<uint8_t>(k), static_cast<uint8_t>(k), 7);
+    for (int k = 0; k < kHistorySlots; ++k)
+        fill_slot(p, k, static_cast<uint8_t>(k), static_cast<uint8_t>(k), 7);
     p.s.Depth = 60;
     p.s.SFIndex = 0;
 }
@@ -57,12 +59,14 @@ TEST_P(MotionDelay, ConvergedStillSceneShowsTheNewestFrame) {
     for (int y = 0; y < p.s.Height; ++y)
         for (int x = 0; x < p.s.Width; ++x)
             for (int c = 0; c < 3; ++c)
-                p.s.fBuffer[plane_index(p.s, x, y, c)] = newest[y * p.s.srcRowBytes + 4 * x + 1 + c];
+                p.s.fBuffer[plane_index(p.s, x, y, c)] =
+                    newest[y * p.s.srcRowBytes + 4 * x + 1 + c];
     p.begin_pass();
     GetParam()(p.s);
     for (int y = 0; y < p.s.Height; ++y)
         for (int x = 0; x < p.s.Width; ++x)
-            for (int c = 0; c < 3; ++c) ASSERT_EQ(p.out(x, y, c), newest[y * p.s.srcRowBytes + 4 * x + 1 + c]);
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(p.out(x, y, c), newest[y * p.s.srcRowBytes + 4 * x + 1 + c]);
 }
 
 // A white frame against a zero average measures 15.3: the largest delay, the oldest frame held,
@@ -86,7 +90,10 @@ TEST_P(MotionDelay, LargeMeasureShowsTheOldestFrameHeld) {
 }
 
 INSTANTIATE_TEST_SUITE_P(VectorAndScalar, MotionDelay,
-                         ::testing::Values(&motion_delay_step, &ref::motion_delay_step));
+                         ::testing::Values(&motion_delay_step, &ref::motion_delay_step),
+                         [](const auto& info) {
+                             return std::string(info.index ? "Scalar" : "Vector");
+                         });
 
 // One horizontal diffusion step of a row, each pixel taking (m - flux to the right) + flux from
 // the left; `swapped` adds the left flux first.

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <random>
+#include <string>
 
 #include "effects.h"
 #include "testkit.h"
@@ -40,7 +41,8 @@ TEST_P(MotionPaint, FirstPassPaintsByHowFarTheColourIsFromTheAverage) {
     // M = 7 gives w = 1; M = 6 gives w = 0.8; M = 1.8 gives w = 0.
     const int expected[3][3] = {{200, 100, 50}, {80, 80, 80}, {0, 0, 0}};
     for (int x = 0; x < 3; ++x)
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(p.out(x, 0, c), expected[x][c]) << "x " << x << " c " << c;
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(p.out(x, 0, c), expected[x][c]) << "x " << x << " c " << c;
 }
 
 TEST_P(MotionPaint, LoneValueSpreadsToItsFourNeighbours) {
@@ -87,8 +89,8 @@ TEST_P(MotionPaint, PaintPlaneIsKeptAcrossOtherEffects) {
     p.begin_pass();
     GetParam()(p.s);
     std::vector<float> kept(p.s.fBuffer2, p.s.fBuffer2 + p.s.planeFloats);
-    for (EffectStep other : {&wave_time_warp_step, &exposure_step, &motion_trace_step, &motion_delay_step,
-                             &time_scatter_step}) {
+    for (EffectStep other : {&wave_time_warp_step, &exposure_step, &motion_trace_step,
+                             &motion_delay_step, &time_scatter_step}) {
         p.begin_pass();
         other(p.s);
     }
@@ -139,12 +141,16 @@ TEST_P(MotionPaint, DiffusionAddsBeforeItSubtractsInBothDirections) {
         p.begin_pass();
         GetParam()(p.s);
         for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 4; ++x) ASSERT_EQ(paint(p, x, y, 2), pinned[y * 4 + x]) << x << "," << y;
+            for (int x = 0; x < 4; ++x)
+                ASSERT_EQ(paint(p, x, y, 2), pinned[y * 4 + x]) << x << "," << y;
     }
     EXPECT_EQ(found, 5);
 }
 
 INSTANTIATE_TEST_SUITE_P(VectorAndScalar, MotionPaint,
-                         ::testing::Values(&motion_paint_step, &ref::motion_paint_step));
+                         ::testing::Values(&motion_paint_step, &ref::motion_paint_step),
+                         [](const auto& info) {
+                             return std::string(info.index ? "Scalar" : "Vector");
+                         });
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <map>
+#include <string>
 
 #include "effects.h"
 #include "testkit.h"
@@ -24,7 +25,7 @@ class SteadyWhite : public ::testing::TestWithParam<EffectStep> {};
 TEST_P(SteadyWhite, ExposureBrightensByTheKnownSteps) {
     testkit::Pipeline p(8, 2);
     p.fill_camera(0, 255, 255, 255);
-    const std::map<int, int> expected = {{1, 5},    {2, 10},   {3, 15},   {4, 20},  {5, 25},
+    const std::map<int, int> expected = {{1, 5},    {2, 10},   {3, 15},    {4, 20},   {5, 25},
                                          {34, 127}, {35, 129}, {114, 230}, {200, 251}};
     for (int n = 1; n <= 200; ++n) {
         pass(p, GetParam());
@@ -36,12 +37,16 @@ TEST_P(SteadyWhite, ExposureBrightensByTheKnownSteps) {
 }
 
 INSTANTIATE_TEST_SUITE_P(VectorAndScalar, SteadyWhite,
-                         ::testing::Values(&exposure_step, &ref::exposure_step));
+                         ::testing::Values(&exposure_step, &ref::exposure_step),
+                         [](const auto& info) {
+                             return std::string(info.index ? "Scalar" : "Vector");
+                         });
 
 TEST(Exposure, SettlesAtAnyConstantValue) {
     for (int value : {0, 1, 17, 128, 200, 254, 255}) {
         testkit::Pipeline p(4, 1);
-        p.fill_camera(0, static_cast<uint8_t>(value), static_cast<uint8_t>(value), static_cast<uint8_t>(value));
+        p.fill_camera(0, static_cast<uint8_t>(value), static_cast<uint8_t>(value),
+                      static_cast<uint8_t>(value));
         for (int n = 0; n < 3000; ++n) pass(p, exposure_step);
         EXPECT_EQ(p.out(2, 0, 1), value);
     }
@@ -69,21 +74,24 @@ TEST(MotionTrace, SteadySceneFadesToBlack) {
 TEST(RunningAverage, IsSharedWithoutAJumpAcrossEffects) {
     testkit::Pipeline mixed(8, 2), alone(8, 2);
     std::mt19937 rng(11);
-    const EffectStep steps[] = {exposure_step, motion_trace_step, motion_delay_step, motion_paint_step};
+    const EffectStep steps[] = {exposure_step, motion_trace_step, motion_delay_step,
+                                motion_paint_step};
     for (int n = 0; n < 40; ++n) {
         mixed.random_camera(rng);
-        std::memcpy(alone.s.srcData, mixed.s.srcData, static_cast<size_t>(mixed.s.LargeSrcRowBytes) * 2);
+        std::memcpy(alone.s.srcData, mixed.s.srcData,
+                    static_cast<size_t>(mixed.s.LargeSrcRowBytes) * 2);
         pass(mixed, steps[n % 4]);
         pass(alone, exposure_step);
-        ASSERT_EQ(0, std::memcmp(mixed.s.fBuffer, alone.s.fBuffer, mixed.s.planeFloats * sizeof(float)))
+        ASSERT_EQ(
+            0, std::memcmp(mixed.s.fBuffer, alone.s.fBuffer, mixed.s.planeFloats * sizeof(float)))
             << "pass " << n;
     }
 }
 
 TEST(RunningAverage, NeitherStepWritesWithoutPlanes) {
-    for (EffectStep step : {&exposure_step, &motion_trace_step, &motion_delay_step, &motion_paint_step,
-                            &ref::exposure_step, &ref::motion_trace_step, &ref::motion_delay_step,
-                            &ref::motion_paint_step}) {
+    for (EffectStep step : {&exposure_step, &motion_trace_step, &motion_delay_step,
+                            &motion_paint_step, &ref::exposure_step, &ref::motion_trace_step,
+                            &ref::motion_delay_step, &ref::motion_paint_step}) {
         testkit::Pipeline p(8, 2);
         p.fill_camera(0, 10, 20, 30);
         p.deliver();

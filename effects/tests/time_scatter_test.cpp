@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "effects.h"
 #include "testkit.h"
@@ -75,6 +76,9 @@ TEST_P(TimeScatter, UsesEverySlotOfAFullRingAndNeedsNoPlanes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(VectorAndScalar, TimeScatter,
-                         ::testing::Values(&time_scatter_step, &ref::time_scatter_step));
+                         ::testing::Values(&time_scatter_step, &ref::time_scatter_step),
+                         [](const auto& info) {
+                             return std::string(info.index ? "Scalar" : "Vector");
+                         });
 
 }  // namespace

@@ -12,8 +12,9 @@ namespace {
 class VsmoothTest : public ::testing::Test {
 protected:
     VsmoothTest() : p(4, 1) {
-        for (int k = 0; k < kHistorySlots; ++k) set_slot(k, static_cast<uint8_t>(k), static_cast<uint8_t>(2 * k),
-                                                         static_cast<uint8_t>(255 - k));
+        for (int k = 0; k < kHistorySlots; ++k)
+            set_slot(k, static_cast<uint8_t>(k), static_cast<uint8_t>(2 * k),
+                     static_cast<uint8_t>(255 - k));
         std::memset(p.s.bitmap->data, 0x77, p.s.bitmap->rowBytes);
     }
     void set_slot(int k, uint8_t r, uint8_t g, uint8_t b) {
@@ -29,7 +30,8 @@ protected:
     std::vector<uint8_t> run(const int32_t near[4], const float w[4]) {
         std::vector<uint8_t> vec(16, 0x77), sca(16, 0x77);
         vsmooth(p.s, vec.data(), near, w, 1);
-        for (int k = 0; k < 4; ++k) ref::vsmooth_pixel(p.s, sca.data() + 4 * k, near[k], w[k], 1 + 4 * k);
+        for (int k = 0; k < 4; ++k)
+            ref::vsmooth_pixel(p.s, sca.data() + 4 * k, near[k], w[k], 1 + 4 * k);
         EXPECT_EQ(vec, sca);
         return vec;
     }
@@ -82,9 +84,9 @@ TEST_F(VsmoothTest, EachPixelIsBlendedIndependently) {
     const float w[4] = {0.0f, 0.25f, 0.5f, 0.9f};
     const std::vector<uint8_t> out = run(near, w);
     EXPECT_EQ(out[0], 10);
-    EXPECT_EQ(out[4], 30);                  // 0.75 * 30 + 0.25 * 29 = 29.75 -> 30
-    EXPECT_EQ(out[8], 0);                   // 0.5 * 1 + 0.5 * 0 = 0.5 -> 0
-    EXPECT_EQ(out[12], 58);                 // 0.1 * 59 + 0.9 * 58 = 58.1 -> 58
+    EXPECT_EQ(out[4], 30);   // 0.75 * 30 + 0.25 * 29 = 29.75 -> 30
+    EXPECT_EQ(out[8], 0);    // 0.5 * 1 + 0.5 * 0 = 0.5 -> 0
+    EXPECT_EQ(out[12], 58);  // 0.1 * 59 + 0.9 * 58 = 58.1 -> 58
 }
 
 }  // namespace

@@ -14,7 +14,8 @@ void fill_ring_by_slot(testkit::Pipeline& p, int depth, int sfIndex) {
     const size_t slotBytes = static_cast<size_t>(p.s.srcRowBytes) * p.s.Height;
     for (int k = 0; k < kHistorySlots; ++k) {
         std::memset(p.s.sourceFrames[k], 0, slotBytes);
-        for (size_t i = 1; i < slotBytes; i += 4) p.s.sourceFrames[k][i] = static_cast<uint8_t>(4 * k);
+        for (size_t i = 1; i < slotBytes; i += 4)
+            p.s.sourceFrames[k][i] = static_cast<uint8_t>(4 * k);
     }
     p.s.Depth = depth;
     p.s.SFIndex = sfIndex;
@@ -75,7 +76,8 @@ TEST(WaveTimeWarp, CentrePixelDelayDependsOnlyOnTheOffset) {
         const float w = d - static_cast<float>(n);
         const int near = (59 - n + 60) % 60, older = (near + 59) % 60;  // newest slot is 59
         const float expected = (1.0f - w) * (4 * near) + w * (4 * older);
-        EXPECT_EQ(p.out(4, 2, 0), static_cast<uint8_t>(std::nearbyint(expected))) << "start " << start;
+        EXPECT_EQ(p.out(4, 2, 0), static_cast<uint8_t>(std::nearbyint(expected)))
+            << "start " << start;
     }
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include "QTMovie.h"
+#include "grabber.h"
 #include "frame_history.h"
 #include "testkit.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "QTMovie.h"
+#include "grabber.h"
 #include "pipeline_state.h"
 
 namespace testkit {

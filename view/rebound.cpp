@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "QTMovie.h"
+#include "grabber.h"
 
 #include "error_msg.h"
 #include "pipeline_state.h"

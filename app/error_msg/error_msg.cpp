@@ -15,6 +15,7 @@ void stderr_sink(const std::string& title, const std::string& text, const std::s
 TextLookup g_lookup = identity_lookup;
 AlertSink g_sink = stderr_sink;
 TerminateHandler g_terminate = nullptr;
+int g_alerts_shown = 0;
 
 }  // namespace
 
@@ -26,8 +27,12 @@ std::string error_msg_text(const char* message, int16_t code, TextLookup lookup)
 }
 
 void error_msg(const char* message, int16_t code) {
+    ++g_alerts_shown;
     g_sink(g_lookup(kErrorTitle), error_msg_text(message, code, g_lookup), g_lookup("OK"));
+    --g_alerts_shown;
 }
+
+bool alert_is_shown() { return g_alerts_shown > 0; }
 
 void set_error_msg_backend(TextLookup lookup, AlertSink sink) {
     g_lookup = lookup ? lookup : identity_lookup;

@@ -20,6 +20,10 @@ std::string error_msg_text(const char* message, int16_t code, TextLookup lookup)
 
 void error_msg(const char* message, int16_t code);
 
+// Whether an alert is being shown. The frame loop waits meanwhile: a modal alert runs its own
+// event loop, which must not run camera idle calls or render passes that may have raised it.
+bool alert_is_shown();
+
 // Installs the lookup and the sink; a null argument restores the default (identity lookup,
 // text on standard error).
 void set_error_msg_backend(TextLookup lookup, AlertSink sink);

@@ -1,0 +1,3 @@
+// SPDX-License-Identifier: MIT
+// Must not compile in the image core.
+#include "av_camera.h"
