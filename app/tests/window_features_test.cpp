@@ -5,13 +5,16 @@
 #include <QAction>
 #include <QLabel>
 #include <QProcess>
+#include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTest>
 #include <QTranslator>
 
 #include "error_alert.h"
+#include "av_movie.h"
 #include "recording.h"
+#include "settings_store.h"
 #include "window_fixture.h"
 
 namespace {
@@ -169,4 +172,34 @@ TEST(CommandLine, QtsStandardOptionsAreAcceptedAndPassedOn) {
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 2);
     EXPECT_TRUE(p.readAll().contains("Usage: wobblescope"));
+}
+
+TEST_F(WindowTest, StoredCompressionSettingsReachTheCompressorAtLaunchAndAreWrittenBack) {
+    RecordingState recording;
+    controller.recording = &recording;
+    startCamera(2);
+    controller.storedSettings.hasCompression = true;
+    controller.storedSettings.codecType = kPNGCodecType;
+    controller.storedSettings.spatialQuality = codecHighQuality;
+    controller.storedSettings.keyFrameRate = 7;
+    controller.restoreLaunchSettings();
+    ASSERT_NE(recording.RecVideoCI, nullptr);
+    SCSpatialSettings spatial;
+    SCTemporalSettings temporal;
+    recording.RecVideoCI->getInfo(spatial);
+    recording.RecVideoCI->getInfo(temporal);
+    EXPECT_EQ(recording.RecCodecType, kPNGCodecType);
+    EXPECT_EQ(spatial.codecType, kPNGCodecType);
+    EXPECT_EQ(spatial.spatialQuality, codecHighQuality);
+    EXPECT_EQ(temporal.keyFrameRate, 7);
+
+    controller.storedSettings = StoredSettings{};
+    controller.saveSettings();
+    const StoredSettings back = read_settings(QSettings());
+    EXPECT_TRUE(back.hasCompression);
+    EXPECT_EQ(back.codecType, kPNGCodecType);
+    EXPECT_EQ(back.keyFrameRate, 7);
+    EXPECT_TRUE(testcam::camera().alerts.empty());
+    QSettings().clear();
+    controller.recording = nullptr;
 }
