@@ -30,7 +30,6 @@
 #endif
 
 class QAbstractButton;
-class QElapsedTimer;
 class QFileDialog;
 class QMainWindow;
 class QMenu;

@@ -40,9 +40,9 @@ public:
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::ApplicationPaletteChange) QTimer::singleShot(0, this, [this] {
-                apply();
-            });
+        if (event->type() == QEvent::ApplicationPaletteChange) {
+            QTimer::singleShot(0, this, [this] { apply(); });
+        }
         return false;
     }
 
@@ -50,11 +50,17 @@ private:
     void apply() {
         QPalette p = button->parentWidget() ? button->parentWidget()->palette() : QPalette();
         if (button->isChecked()) {
-            for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            for (auto group : {QPalette::Active, QPalette::Inactive}) {
                 p.setColor(group, QPalette::Button, p.color(group, QPalette::Highlight));
                 p.setColor(group, QPalette::ButtonText,
                            p.color(group, QPalette::HighlightedText));
             }
+            // Greyed out (Normal on), the selection still shows, half way to the button colour.
+            const QColor h = p.color(QPalette::Disabled, QPalette::Highlight);
+            const QColor b = p.color(QPalette::Disabled, QPalette::Button);
+            p.setColor(QPalette::Disabled, QPalette::Button,
+                       QColor((h.red() + b.red()) / 2, (h.green() + b.green()) / 2,
+                              (h.blue() + b.blue()) / 2));
             button->setPalette(p);
         } else {
             button->setPalette(QPalette());
