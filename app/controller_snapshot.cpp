@@ -23,7 +23,8 @@ constexpr int kStatusMs = 10000;  // how long the saved path stays in the status
 }  // namespace
 
 QString snapshot_file_name(const QDateTime& when) {
-    return QStringLiteral("Wobblescope %1.png").arg(when.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
+    return QStringLiteral("Wobblescope %1.png")
+        .arg(when.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
 }
 
 QString snapshot_path(const QString& folder, const QDateTime& when) {
@@ -80,7 +81,7 @@ bool Controller::takePicture() {
     }
     lastPicturePath = path;
     myMovieView->flash();
-    window->statusBar()->showMessage(
-        tr("Picture saved to %1").arg(QDir::toNativeSeparators(path)), kStatusMs);
+    window->statusBar()->showMessage(tr("Picture saved to %1").arg(QDir::toNativeSeparators(path)),
+                                     kStatusMs);
     return true;
 }

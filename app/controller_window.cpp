@@ -52,8 +52,7 @@ private:
         if (button->isChecked()) {
             for (auto group : {QPalette::Active, QPalette::Inactive}) {
                 p.setColor(group, QPalette::Button, p.color(group, QPalette::Highlight));
-                p.setColor(group, QPalette::ButtonText,
-                           p.color(group, QPalette::HighlightedText));
+                p.setColor(group, QPalette::ButtonText, p.color(group, QPalette::HighlightedText));
             }
             // Greyed out (Normal on), the selection still shows, half way to the button colour.
             const QColor h = p.color(QPalette::Disabled, QPalette::Highlight);
@@ -95,8 +94,8 @@ QString elapsed_text(qint64 ms) {
 void Controller::awakeWindow() {
     auto* flow = new FlowLayout(ui->controlBar, 10);
     flow->setContentsMargins(8, 6, 8, 6);
-    for (QWidget* w : {static_cast<QWidget*>(ui->normalSwitch), static_cast<QWidget*>(ui->deformMode),
-                       ui->switchBox, ui->pictureBox}) {
+    for (QWidget* w : {static_cast<QWidget*>(ui->normalSwitch),
+                       static_cast<QWidget*>(ui->deformMode), ui->switchBox, ui->pictureBox}) {
         flow->addWidget(w);
     }
     // The read-outs sit at the status bar's right end; messages (a saved picture) at its left.
@@ -107,8 +106,9 @@ void Controller::awakeWindow() {
     for (QAbstractButton* b : ui->controlBar->findChildren<QAbstractButton*>()) {
         if (b->isCheckable()) new CheckedLook(b);
     }
-    ui->recIndicator->setStyleSheet(QStringLiteral("QLabel { color: white; background: #c01c28;"
-                                                   " border-radius: 4px; padding: 2px 6px; }"));
+    ui->recIndicator->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: #c01c28;"
+                       " border-radius: 4px; padding: 2px 6px; }"));
     add_effect_key_twins(window, ui->menuEffect);
     for (QAction* twin : window->actions()) {
         if (twin->property("keyTwin").toBool()) connect_action(twin, myMovieView);

@@ -293,8 +293,9 @@ ModeSwitch XrandrDisplayModes::switchToMode(const DisplayBounds& display, int wi
     ErrorTrap trap(dpy);
     Resources res(XRRGetScreenResourcesCurrent(dpy, root));
     CrtcChoice c;
-    if (res) c = find_crtc(dpy, res.get(), display.x + display.width / 2,
-                           display.y + display.height / 2);
+    if (res)
+        c = find_crtc(dpy, res.get(), display.x + display.width / 2,
+                      display.y + display.height / 2);
     if (!c.info) {
         result.status = kNoSuchDisplay;
         return result;

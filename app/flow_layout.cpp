@@ -10,7 +10,9 @@ FlowLayout::~FlowLayout() {
     while (QLayoutItem* item = takeAt(0)) delete item;
 }
 
-void FlowLayout::addItem(QLayoutItem* item) { items.append(item); }
+void FlowLayout::addItem(QLayoutItem* item) {
+    items.append(item);
+}
 
 QLayoutItem* FlowLayout::takeAt(int index) {
     return index >= 0 && index < items.size() ? items.takeAt(index) : nullptr;

@@ -11,17 +11,17 @@
 class QSettings;
 
 struct StoredSettings {
-    int effect = 0;              // mode index 0 to 5
-    bool normal = false;         // the plain picture instead of the effect
-    bool mirror = true;          // flipped left to right
-    bool fullSize = false;       // processing resolution: full (true) or half
-    bool virtualCamera = false;  // the picture offered to other programs as a camera
-    QString camera;              // the camera source; empty for the default one
-    bool hasCompression = false;  // the three compression values below were stored
-    uint32_t codecType = 0;       // fourcc of one of the recording's codecs
-    int32_t spatialQuality = 0;   // codecMinQuality to codecLosslessQuality
-    int32_t keyFrameRate = 0;     // frames; 0: only the first
-    QByteArray windowGeometry;    // QWidget::saveGeometry; empty for the camera's size
+    int effect = 0;                  // mode index 0 to 5
+    bool normal = false;             // the plain picture instead of the effect
+    bool mirror = true;              // flipped left to right
+    bool fullSize = false;           // processing resolution: full (true) or half
+    bool virtualCamera = false;      // the picture offered to other programs as a camera
+    QString camera;                  // the camera source; empty for the default one
+    bool hasCompression = false;     // the three compression values below were stored
+    uint32_t codecType = 0;          // fourcc of one of the recording's codecs
+    int32_t spatialQuality = 0;      // codecMinQuality to codecLosslessQuality
+    int32_t keyFrameRate = 0;        // frames; 0: only the first
+    QByteArray windowGeometry;       // QWidget::saveGeometry; empty for the camera's size
     bool snapshotCountdown = false;  // count three seconds down before saving a picture
 
     bool operator==(const StoredSettings&) const = default;

@@ -23,15 +23,16 @@ QImage camera_picture() {
     QImage image(640, 480, QImage::Format_RGBX8888);
     for (int y = 0; y < image.height(); ++y) {
         uchar* row = image.scanLine(y);
-        for (int i = 0; i < image.bytesPerLine(); ++i) row[i] = static_cast<uchar>((i * 37 + y) >> 3);
+        for (int i = 0; i < image.bytesPerLine(); ++i)
+            row[i] = static_cast<uchar>((i * 37 + y) >> 3);
         for (int x = 0; x < image.width(); ++x) row[4 * x + 3] = 0xFF;
     }
     return image;
 }
 
 QRect target_rect(const benchmark::State& state) {
-    return letterbox_rect(QSize(640, 480),
-                          QSize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+    return letterbox_rect(
+        QSize(640, 480), QSize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
 }
 
 // range(2): 0 nearest pixel, 1 QPainter's smooth (bilinear) transform, 2 QImage::scaled with
@@ -91,8 +92,8 @@ void BM_ScaleOpenGL(benchmark::State& state) {
                            GL_UNSIGNED_BYTE, picture.constBits());
         gl.fbo->bind();
         f->glClear(GL_COLOR_BUFFER_BIT);
-        QOpenGLFramebufferObject::blitFramebuffer(gl.fbo.get(), r, gl.source.get(),
-                                                  picture.rect(), GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        QOpenGLFramebufferObject::blitFramebuffer(gl.fbo.get(), r, gl.source.get(), picture.rect(),
+                                                  GL_COLOR_BUFFER_BIT, GL_LINEAR);
         f->glFinish();
     }
     gl.context.doneCurrent();

@@ -2,13 +2,13 @@
 // `cmake --install` into a fresh prefix: the tree a packager gets, checked by the desktop's own
 // validators and by man.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -48,10 +48,11 @@ protected:
 }  // namespace
 
 TEST_F(InstallTree, HoldsTheProgramLauncherIconMetadataAndManualPage) {
-    for (const char* f : {"bin/wobblescope", "share/applications/org.wobblescope.Wobblescope.desktop",
-                          "share/metainfo/org.wobblescope.Wobblescope.metainfo.xml",
-                          "share/icons/hicolor/scalable/apps/org.wobblescope.Wobblescope.svg",
-                          "share/man/man1/wobblescope.1"}) {
+    for (const char* f :
+         {"bin/wobblescope", "share/applications/org.wobblescope.Wobblescope.desktop",
+          "share/metainfo/org.wobblescope.Wobblescope.metainfo.xml",
+          "share/icons/hicolor/scalable/apps/org.wobblescope.Wobblescope.svg",
+          "share/man/man1/wobblescope.1"}) {
         EXPECT_TRUE(fs::is_regular_file(file(f))) << f;
     }
     const auto perms = fs::status(file("bin/wobblescope")).permissions();

@@ -32,8 +32,8 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"LargerOnly", {{1920, 1080}, {1024, 768}, {800, 600}}, 0, 2},
         ModeCase{"LargerInOneDirectionIsNotLargeEnough", {{1280, 400}, {800, 600}}, -1, 1},
         ModeCase{"SmallerOnly", {{320, 240}, {512, 384}, {400, 300}}, -1, 1},
-        ModeCase{"MixedPrefersLargerOverANearerSmaller", {{1920, 1080}, {632, 474}, {720, 576}},
-                 0, 2},
+        ModeCase{
+            "MixedPrefersLargerOverANearerSmaller", {{1920, 1080}, {632, 474}, {720, 576}}, 0, 2},
         ModeCase{"MixedBestIsCurrent", {{1920, 1080}, {800, 600}, {600, 400}}, 1, 1},
         ModeCase{"Empty", {}, -1, -1}),
     [](const ::testing::TestParamInfo<ModeCase>& info) { return info.param.name; });

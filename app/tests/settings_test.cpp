@@ -7,8 +7,8 @@
 #include <QVariant>
 
 #include "effect_matrix.h"
-#include "schedule_app_fixture.h"
 #include "recording_types.h"
+#include "schedule_app_fixture.h"
 #include "settings_store.h"
 #include "ui_MainWindow.h"
 
@@ -72,10 +72,13 @@ std::vector<Garbage> garbage_rows() {
         {"Empty", QString()},
         {"Map", QVariantMap{{QStringLiteral("a"), 1}}}};
     const std::vector<std::pair<std::string, const char*>> keys = {
-        {"Effect", settings_key::effect},       {"Normal", settings_key::normal},
-        {"Mirror", settings_key::mirror},       {"FullSize", settings_key::fullSize},
+        {"Effect", settings_key::effect},
+        {"Normal", settings_key::normal},
+        {"Mirror", settings_key::mirror},
+        {"FullSize", settings_key::fullSize},
         {"VirtualCamera", settings_key::virtualCamera},
-        {"Codec", settings_key::codec},         {"Quality", settings_key::quality},
+        {"Codec", settings_key::codec},
+        {"Quality", settings_key::quality},
         {"KeyFrameRate", settings_key::keyFrameRate},
         {"Countdown", settings_key::snapshotCountdown}};
     std::vector<Garbage> rows;
@@ -106,9 +109,10 @@ class RememberedWindow : public AppFixture {
 protected:
     void storeSettings(QSettings& s) override {
         if (garbage) {
-            for (const char* key : {settings_key::effect, settings_key::normal, settings_key::mirror,
-                                    settings_key::fullSize, settings_key::windowGeometry,
-                                    settings_key::snapshotCountdown, settings_key::camera}) {
+            for (const char* key :
+                 {settings_key::effect, settings_key::normal, settings_key::mirror,
+                  settings_key::fullSize, settings_key::windowGeometry,
+                  settings_key::snapshotCountdown, settings_key::camera}) {
                 s.setValue(QLatin1String(key), QByteArray("\xff\xfe garbage", 10));
             }
         }

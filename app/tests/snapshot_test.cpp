@@ -17,7 +17,8 @@ class Snapshot : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)).removeRecursively();
+        QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
+            .removeRecursively();
         startCamera(8);
         view->grab();  // one render pass draws the picture
         ASSERT_GT(view->picturesDrawn(), 0);
@@ -54,8 +55,8 @@ TEST_F(Snapshot, FileHoldsThePictureAsShownInThePicturesFolder) {
     EXPECT_EQ(file.absolutePath(),
               QFileInfo(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
                   .absoluteFilePath());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral(
-                    R"(^Wobblescope \d{4}-\d\d-\d\d \d\d-\d\d-\d\d( \d+)?\.png$)"))
+    EXPECT_TRUE(QRegularExpression(
+                    QStringLiteral(R"(^Wobblescope \d{4}-\d\d-\d\d \d\d-\d\d-\d\d( \d+)?\.png$)"))
                     .match(file.fileName())
                     .hasMatch())
         << file.fileName().toStdString();

@@ -11,8 +11,8 @@
 #include <QTest>
 #include <QTranslator>
 
-#include "error_alert.h"
 #include "av_movie.h"
+#include "error_alert.h"
 #include "recording.h"
 #include "settings_store.h"
 #include "window_fixture.h"

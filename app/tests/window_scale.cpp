@@ -64,9 +64,8 @@ TEST_P(WindowScale, EveryControlIsInsideTheWindow) {
     for (QWidget* w : std::as_const(controls)) {
         if (!w->isVisibleTo(controller.window)) continue;
         const QRect r(w->mapTo(controller.window, QPoint(0, 0)), w->size());
-        EXPECT_TRUE(inside.contains(r)) << w->objectName().toStdString() << " at "
-                                        << r.x() << "," << r.y() << " " << r.width() << "x"
-                                        << r.height();
+        EXPECT_TRUE(inside.contains(r)) << w->objectName().toStdString() << " at " << r.x() << ","
+                                        << r.y() << " " << r.width() << "x" << r.height();
         // Nothing lies on the picture.
         const QRect picture(view->mapTo(controller.window, QPoint(0, 0)), view->size());
         EXPECT_FALSE(picture.intersects(r)) << w->objectName().toStdString();
