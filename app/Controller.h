@@ -24,6 +24,7 @@
 #include "fullscreen_window.h"
 #include "schedule_logic.h"
 #include "settings_store.h"
+#include "virtual_camera.h"
 
 #ifndef Q_MOC_RUN
 #define WOBBLE_AWAKE
@@ -31,6 +32,7 @@
 
 class QAbstractButton;
 class QFileDialog;
+class QLabel;
 class QMainWindow;
 class QMenu;
 class QTableView;
@@ -41,6 +43,7 @@ class MyMovieView;
 struct PipelineState;
 struct CaptureState;
 struct RecordingState;
+struct OutputBitmap;
 namespace Ui {
 class MainWindow;
 }
@@ -194,10 +197,32 @@ public slots:
 public:
     StoredSettings storedSettings;  // as read at start, updated when written
     bool cameraGivenOnCommandLine = false;
+    bool cameraStarted = false;  // the camera came up at launch
 public slots:
     // Puts the stored effect, Normal, mirror, Full Size, countdown and camera into place.
     WOBBLE_AWAKE void awakeSettings();
     // Window geometry and the compressor's settings, which need the shown window and the camera.
     void restoreLaunchSettings();
     void saveSettings();
+    // Virtual camera
+    // (members and slots of the virtual camera; bodies in controller_virtual_camera.cpp)
+public:
+    // `--virtual-camera[=NAME|/dev/videoN]` as given ("" for the default node), set by main
+    // before the interface file loads; null when not given.
+    std::unique_ptr<std::string> virtualCameraArgument;
+    QAction* virtualCameraMenuItem = nullptr;    // View > Virtual Camera, checked while on
+    QLabel* virtualCameraIndicator = nullptr;    // shown while a consumer takes the pictures
+    std::unique_ptr<VirtualCamera> virtualCamera;  // open while on, from the first picture
+public slots:
+    // Adds the menu item and the indicator; switches the camera on when asked to on the
+    // command line or when it was on in the last run.
+    WOBBLE_AWAKE void awakeVirtualCamera();
+    // The menu item's action: on or off, remembered for the next run.
+    void switchVirtualCamera(QObject* sender);
+protected:
+    // Every drawn picture; never waits.
+    void feedVirtualCamera(const OutputBitmap& bm);
+    void stopVirtualCamera(const std::string& why);
+    CameraTarget virtualCameraTarget;
+    bool virtualCameraOn = false;
 };

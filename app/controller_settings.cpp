@@ -30,14 +30,15 @@ void Controller::awakeSettings() {
         capture->cameraSource = s.camera.toStdString();
     }
     validate_menu_items(*this);
-    connect(this, &Controller::willTerminate, this, [this](int status) {
-        // A stored camera that fails to open is forgotten, so the next start tries the default.
-        if (status != 0 && !cameraGivenOnCommandLine && capture) capture->cameraSource.clear();
+    connect(this, &Controller::willTerminate, this, [this] {
+        // A stored camera that failed to open is forgotten, so the next start tries the default.
+        if (!cameraStarted && !cameraGivenOnCommandLine && capture) capture->cameraSource.clear();
         saveSettings();
     });
 }
 
 void Controller::restoreLaunchSettings() {
+    cameraStarted = true;
     const StoredSettings& s = storedSettings;
     if (s.windowGeometry.isEmpty() || !window->restoreGeometry(s.windowGeometry)) {
         fitWindowToCamera();
@@ -79,5 +80,7 @@ void Controller::saveSettings() {
     // Full screen is left before this runs (willTerminate), so the main window's own geometry.
     s.windowGeometry = window->saveGeometry();
     QSettings settings;
+    // The virtual camera writes its own key whenever it is switched; that value stands.
+    s.virtualCamera = read_settings(settings).virtualCamera;
     write_settings(settings, s);
 }

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include <cstdio>
 #include <vector>
 
 #include "av_camera.h"
@@ -48,6 +49,23 @@ private:
     std::string error_;
 };
 
+// Whether the file starts with text only: no control byte but tab, line ends, form feed and
+// escape. Every video container has binary bytes in its first few kilobytes.
+bool looks_like_text(const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    unsigned char buf[4096];
+    const size_t n = std::fread(buf, 1, sizeof buf, f);
+    std::fclose(f);
+    if (n == 0) return false;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = buf[i];
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != 0x1B) return false;
+        if (c == 0x7F) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::unique_ptr<FrameSource> open_frame_source(const std::string& input, int rawWidth,
@@ -55,6 +73,12 @@ std::unique_ptr<FrameSource> open_frame_source(const std::string& input, int raw
     if (rawWidth > 0) return open_raw_source(input, rawWidth, rawHeight, error);
     if (input == "-") {
         error = "standard input: give the size of the raw input frames with --raw-size WxH";
+        return nullptr;
+    }
+    if (looks_like_text(input)) {
+        error = input +
+                ": a text file, not a video (for raw A, R, G, B frames give their size "
+                "with --raw-size WxH)";
         return nullptr;
     }
     int status = 0;

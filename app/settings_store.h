@@ -15,7 +15,7 @@ struct StoredSettings {
     bool normal = false;             // the plain picture instead of the effect
     bool mirror = true;              // flipped left to right
     bool fullSize = false;           // processing resolution: full (true) or half
-    bool virtualCamera = false;      // the picture offered to other programs as a camera
+    bool virtualCamera = false;      // the picture offered as a camera (its switch also writes it)
     QString camera;                  // the camera source; empty for the default one
     bool hasCompression = false;     // the three compression values below were stored
     uint32_t codecType = 0;          // fourcc of one of the recording's codecs

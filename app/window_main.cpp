@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "Controller.h"
@@ -18,11 +19,12 @@
 #include "interface_file.h"
 #include "pipeline_state.h"
 #include "recording.h"
+#include "signal_quit.h"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: wobblescope [--camera SOURCE]\n"
+    "Usage: wobblescope [--camera SOURCE] [--virtual-camera[=NAME|/dev/videoN]]\n"
     "       wobblescope --list-cameras\n"
     "       wobblescope render [OPTIONS] INPUT OUTPUT   (see wobblescope render --help)\n"
     "\n"
@@ -32,6 +34,9 @@ const char* const kUsage =
     "Options:\n"
     "  --camera SOURCE   the camera to open instead of the default one (see --list-cameras)\n"
     "  --list-cameras    list the cameras that can be opened, then quit\n"
+    "  --virtual-camera[=NAME|/dev/videoN]\n"
+    "                    start with the virtual camera on: the picture as the PipeWire camera\n"
+    "                    NAME (default wobblescope), or written to a v4l2loopback device\n"
     "  --version         print the version, then quit\n"
     "  -h, --help        this text\n"
     "\n"
@@ -42,6 +47,7 @@ const char* const kUsage =
 struct Options {
     std::string camera;
     bool listCameras = false;
+    std::unique_ptr<std::string> virtualCamera;  // null when not asked for
 };
 
 void print_usage(FILE* out) {
@@ -66,7 +72,22 @@ const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dogra
 // Returns -1 when the window is to open, else the exit status.
 int parse(int argc, char** argv, Options& o) {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) {
+        const std::string a = argv[i];
+        // --virtual-camera takes an optional value, which the parser below cannot express.
+        if (i > 0 && (a == "--virtual-camera" || a.rfind("--virtual-camera=", 0) == 0)) {
+            std::string v;
+            if (a != "--virtual-camera")
+                v = a.substr(std::strlen("--virtual-camera="));
+            else if (i + 1 < argc && argv[i + 1][0] != '-')
+                v = argv[++i];
+            if (v.empty() && a != "--virtual-camera")
+                return usage_error("--virtual-camera= wants a camera name or a device path");
+            o.virtualCamera = std::make_unique<std::string>(v);
+            continue;
+        }
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
     QCommandLineParser parser;
     // Qt's options are written with one dash (-platform); -h stays the short help.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -144,7 +165,10 @@ int window_main(int argc, char** argv) {
     Controller controller;
     controller.recording = &recording;
     controller.cameraGivenOnCommandLine = !options.camera.empty();
+    controller.virtualCameraArgument = std::move(options.virtualCamera);
     load_interface_file(controller, pipeline, viewState, capture);
+    // SIGTERM, SIGINT and SIGHUP quit as the Quit menu item does.
+    const QuitSignals quitSignals([&controller](int sig) { controller.quitApplication(128 + sig); });
     controller.window->show();
     QTimer::singleShot(0, &controller, &Controller::applicationDidFinishLaunching);
     return QApplication::exec();

@@ -6,6 +6,8 @@ pkgs=(build-essential cmake pkg-config
       libavformat-dev libavcodec-dev libavdevice-dev libavfilter-dev libswscale-dev libavutil-dev
       libxrandr-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth x11-xserver-utils x11-utils imagemagick ffmpeg
+      libpipewire-0.3-dev libspa-0.2-dev pipewire pipewire-bin wireplumber dbus
+      gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base
       qt6-translations-l10n libqt6svg6 libqt6opengl6-dev
       desktop-file-utils appstream man-db bsdextrautils)
 missing=()

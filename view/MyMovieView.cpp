@@ -49,6 +49,7 @@ MyMovieView::MyMovieView(QWidget* parent) : QWidget(parent) {
         // repaint of the same picture finds it opaque already.
         make_pixels_opaque(bm.data, bm.rowBytes, bm.width, bm.height);
         drawBitmap(bm);
+        if (pictureShown) pictureShown(bm);
     };
 }
 

@@ -61,6 +61,9 @@ public:
     void setRecordingHook(const uint8_t* RecordingOn,
                           std::function<bool(const uint8_t*, int)> add_media_samples);
 
+    // Called with every picture a render pass draws, once it is drawn (the virtual camera).
+    std::function<void(const OutputBitmap&)> pictureShown;
+
     // The recording whose compressor the settings dialog (compressMethod) configures.
     RecordingState* recordingState = nullptr;
 

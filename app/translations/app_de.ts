@@ -231,6 +231,74 @@
         <translation>AddMovieResource</translation>
     </message>
     <message>
+        <source>CloseMovieFile</source>
+        <translation>CloseMovieFile</translation>
+    </message>
+    <message>
+        <source>The disk is full.</source>
+        <translation>Der Datenträger ist voll.</translation>
+    </message>
+    <message>
+        <source>The disk quota is used up.</source>
+        <translation>Das Speicherkontingent ist aufgebraucht.</translation>
+    </message>
+    <message>
+        <source>The movie file has reached the largest size allowed.</source>
+        <translation>Die Filmdatei hat die größte erlaubte Größe erreicht.</translation>
+    </message>
+    <message>
+        <source>The folder of the movie was removed.</source>
+        <translation>Der Ordner des Films wurde entfernt.</translation>
+    </message>
+    <message>
+        <source>The disk is read-only.</source>
+        <translation>Der Datenträger ist schreibgeschützt.</translation>
+    </message>
+    <message>
+        <source>The movie&apos;s folder may not be written.</source>
+        <translation>In den Ordner des Films darf nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>The memory is used up.</source>
+        <translation>Der Arbeitsspeicher ist erschöpft.</translation>
+    </message>
+    <message>
+        <source>The disk could not be written.</source>
+        <translation>Der Datenträger konnte nicht beschrieben werden.</translation>
+    </message>
+    <message>
+        <source>Writing the movie failed: %1.</source>
+        <translation>Das Schreiben des Films ist fehlgeschlagen: %1.</translation>
+    </message>
+    <message>
+        <source>The recording was stopped; no picture could be kept.</source>
+        <translation>Die Aufnahme wurde beendet; kein Bild konnte behalten werden.</translation>
+    </message>
+    <message>
+        <source>No picture of the recording could be kept.</source>
+        <translation>Kein Bild der Aufnahme konnte behalten werden.</translation>
+    </message>
+    <message>
+        <source>The recording was stopped; the picture recorded so far is in %2.</source>
+        <translation>Die Aufnahme wurde beendet; das bisher aufgenommene Bild ist in %2.</translation>
+    </message>
+    <message>
+        <source>The picture recorded is in %2.</source>
+        <translation>Das aufgenommene Bild ist in %2.</translation>
+    </message>
+    <message>
+        <source>The recording was stopped; the %1 pictures recorded so far are in %2.</source>
+        <translation>Die Aufnahme wurde beendet; die %1 bisher aufgenommenen Bilder sind in %2.</translation>
+    </message>
+    <message>
+        <source>The %1 pictures recorded are in %2.</source>
+        <translation>Die %1 aufgenommenen Bilder sind in %2.</translation>
+    </message>
+    <message>
+        <source>The compressor refused the picture; another compressor (File &gt; Compression Settings) may take it.</source>
+        <translation>Der Kompressor hat das Bild abgelehnt; ein anderer Kompressor (Datei &gt; Kompressionseinstellungen) nimmt es vielleicht.</translation>
+    </message>
+    <message>
         <source>setup_rec_frame_pixmap</source>
         <translation>setup_rec_frame_pixmap</translation>
     </message>
@@ -470,6 +538,33 @@
     <message>
         <source>The test image cannot be compressed this way (error %1).</source>
         <translation>Das Testbild lässt sich so nicht komprimieren (Fehler %1).</translation>
+    </message>
+</context>
+<context>
+    <name>VirtualCamera</name>
+    <message>
+        <source>Virtual Camera</source>
+        <translation>Virtuelle Kamera</translation>
+    </message>
+    <message>
+        <source>Virtual camera</source>
+        <translation>Virtuelle Kamera</translation>
+    </message>
+    <message>
+        <source>Another program is showing the virtual camera</source>
+        <translation>Ein anderes Programm zeigt die virtuelle Kamera</translation>
+    </message>
+    <message>
+        <source>No PipeWire daemon is reachable, so there is no virtual camera.</source>
+        <translation>Kein PipeWire-Dienst ist erreichbar, daher gibt es keine virtuelle Kamera.</translation>
+    </message>
+    <message>
+        <source>Writes the picture to %1</source>
+        <translation>Schreibt das Bild nach %1</translation>
+    </message>
+    <message>
+        <source>Offers the picture as the camera &quot;Wobblescope&quot; to other programs</source>
+        <translation>Bietet das Bild anderen Programmen als Kamera „Wobblescope“ an</translation>
     </message>
 </context>
 </TS>

@@ -126,7 +126,7 @@ TEST(RenderInput, BadInputsGiveAClearMessageAndNoOutput) {
     } cases[] = {
         {dir.path("missing.mov"),
          dir.path("missing.mov") + ": cannot open: No such file or directory"},
-        {dir.path("notes.txt"), dir.path("notes.txt") + ": cannot open: "},
+        {dir.path("notes.txt"), dir.path("notes.txt") + ": a text file, not a video"},
         {"lavfi:sine=frequency=440:duration=1",
          "lavfi:sine=frequency=440:duration=1: has no video stream"},
         {"lavfi:nosuchsource", "lavfi:nosuchsource: cannot open: "},
