@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The settings a user gets back at the next start: put in place before the window shows (effect,
-// Normal, mirror, Full Size, countdown, camera), after the camera is up (window geometry, the
-// compressor), and written when the program ends.
+// Normal, mirror, Full Size, countdown), after the camera is up (window geometry, the compressor),
+// and written when the program ends. The camera (Camera menu) and the virtual camera keep their
+// own keys up to date.
 #include <QAction>
 #include <QMainWindow>
 #include <QSettings>
@@ -26,19 +27,11 @@ void Controller::awakeSettings() {
     myMovieView->viewState()->mirrorMode = s.mirror;
     myMovieView->sizeSwitch->setChecked(s.fullSize);
     ui->actionSnapshotCountdown->setChecked(s.snapshotCountdown);
-    if (capture && !cameraGivenOnCommandLine && !s.camera.isEmpty()) {
-        capture->cameraSource = s.camera.toStdString();
-    }
     validate_menu_items(*this);
-    connect(this, &Controller::willTerminate, this, [this] {
-        // A stored camera that failed to open is forgotten, so the next start tries the default.
-        if (!cameraStarted && !cameraGivenOnCommandLine && capture) capture->cameraSource.clear();
-        saveSettings();
-    });
+    connect(this, &Controller::willTerminate, this, &Controller::saveSettings);
 }
 
 void Controller::restoreLaunchSettings() {
-    cameraStarted = true;
     const StoredSettings& s = storedSettings;
     if (s.windowGeometry.isEmpty() || !window->restoreGeometry(s.windowGeometry)) {
         fitWindowToCamera();
@@ -66,7 +59,6 @@ void Controller::saveSettings() {
     s.mirror = myMovieView->viewState()->mirrorMode != 0;
     s.fullSize = myMovieView->sizeSwitch->isChecked();
     s.snapshotCountdown = ui->actionSnapshotCountdown->isChecked();
-    if (capture) s.camera = QString::fromStdString(capture->cameraSource);
     if (recording && recording->RecVideoCI) {
         SCSpatialSettings spatial;
         SCTemporalSettings temporal;
@@ -80,7 +72,10 @@ void Controller::saveSettings() {
     // Full screen is left before this runs (willTerminate), so the main window's own geometry.
     s.windowGeometry = window->saveGeometry();
     QSettings settings;
-    // The virtual camera writes its own key whenever it is switched; that value stands.
-    s.virtualCamera = read_settings(settings).virtualCamera;
+    // The Camera menu and the virtual camera write their own keys whenever they are switched;
+    // those values stand.
+    const StoredSettings current = read_settings(settings);
+    s.camera = current.camera;
+    s.virtualCamera = current.virtualCamera;
     write_settings(settings, s);
 }

@@ -19,6 +19,10 @@ public:
     virtual long long frameCount() const { return -1; }
     // Reads the next frame into dst (height() rows of rowBytes bytes). On Error, error() says why.
     virtual Read read(uint8_t* dst, int rowBytes) = 0;
+    // Asks for the frames at width x height from now on, reached in the same pass that converts
+    // them, as the live camera does; read then fills that many rows and columns. False when the
+    // source cannot (its frames keep their size).
+    virtual bool setPictureSize(int /*width*/, int /*height*/) { return false; }
     // The frame's presentation time in seconds, when the source has timestamps; else negative.
     virtual double frameTime() const { return -1; }
     virtual std::string error() const = 0;

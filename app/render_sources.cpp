@@ -13,12 +13,18 @@ constexpr int kMaxSide = 8192;  // pixels; the largest input picture the render 
 class AvFrameSource : public FrameSource {
 public:
     explicit AvFrameSource(std::unique_ptr<AvInput> in)
-        : in_(std::move(in)), w_(in_->width()), h_(in_->height()) {}
+        : in_(std::move(in)), w_(in_->width()), h_(in_->height()), outW_(w_), outH_(h_) {}
     int width() const override { return w_; }
     int height() const override { return h_; }
     long long frameCount() const override { return in_->frameCount(); }
     double frameTime() const override { return frame_.time; }
     std::string error() const override { return error_; }
+    bool setPictureSize(int width, int height) override {
+        in_->setOutputSize(width, height);
+        outW_ = width;
+        outH_ = height;
+        return true;
+    }
 
     Read read(uint8_t* dst, int rowBytes) override {
         switch (in_->read(frame_)) {
@@ -32,7 +38,7 @@ public:
         }
         // A picture whose size changed mid-stream is scaled to the stream's first size.
         if (!scaler_.scale(frame_.pixels.data(), frame_.width, frame_.height, frame_.rowBytes, dst,
-                           w_, h_, rowBytes)) {
+                           outW_, outH_, rowBytes)) {
             error_ = in_->name() + ": cannot scale picture " + std::to_string(frame_.number + 1) +
                      " of " + std::to_string(frame_.width) + " x " + std::to_string(frame_.height) +
                      " pixels";
@@ -44,6 +50,7 @@ public:
 private:
     std::unique_ptr<AvInput> in_;
     int w_, h_;
+    int outW_, outH_;  // pixels of the frames read gives
     ArgbFrame frame_;
     ArgbScaler scaler_;
     std::string error_;

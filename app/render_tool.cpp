@@ -147,11 +147,15 @@ public:
     // status of the failure it reported.
     int run() {
         const int w = source_.width(), h = source_.height();
-        std::vector<uint8_t> frame(4 * static_cast<size_t>(w) * h);
+        // A source that can scales each frame straight to the bounds, as the live camera does.
+        const Rect16& b = camera_.bounds;
+        const bool direct = source_.setPictureSize(b.right - b.left, b.bottom - b.top);
+        std::vector<uint8_t> frame(direct ? 0 : 4 * static_cast<size_t>(w) * h);
         Progress progress(o_.quiet, source_.frameCount(), o_.frames);
         int status = 0;
         while ((o_.frames < 0 || done < o_.frames) && !interrupt_signal()) {
-            const FrameSource::Read r = source_.read(frame.data(), 4 * w);
+            const FrameSource::Read r = direct ? source_.read(s_.srcData, s_.LargeSrcRowBytes)
+                                               : source_.read(frame.data(), 4 * w);
             if (interrupt_signal()) break;  // a read cut short by the signal
             if (r == FrameSource::Read::End) break;
             if (r == FrameSource::Read::Error) {
@@ -159,7 +163,7 @@ public:
                 break;
             }
             frameTime_ = source_.frameTime();
-            camera_.deliver(s_, frame.data(), w, h);
+            if (!direct) camera_.deliver(s_, frame.data(), w, h);
             ingest_frame(s_, v_, callbacks_);
             if (render_pass(s_, v_, controls_, hooks_)) ++drawn;
             progress.update(++done);

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QMainWindow>
 #include <QTimer>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -145,6 +146,9 @@ int window_main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    // QApplication took the user's locale for C's number format too: FFmpeg's parser then reads
+    // "0.015" wrongly. What is shown keeps the user's format through QLocale.
+    std::setlocale(LC_NUMERIC, "C");
     // Settings go to ~/.config/Wobblescope/Wobblescope.conf.
     QApplication::setOrganizationName(QStringLiteral("Wobblescope"));
     QApplication::setApplicationName(QStringLiteral("Wobblescope"));
@@ -164,7 +168,6 @@ int window_main(int argc, char** argv) {
 
     Controller controller;
     controller.recording = &recording;
-    controller.cameraGivenOnCommandLine = !options.camera.empty();
     controller.virtualCameraArgument = std::move(options.virtualCamera);
     load_interface_file(controller, pipeline, viewState, capture);
     // SIGTERM, SIGINT and SIGHUP quit as the Quit menu item does.

@@ -14,6 +14,7 @@
 #include <ctime>
 
 #include "CompressionDialog.h"
+#include "camera_lost_overlay.h"
 #include "effect_matrix.h"
 #include "error_msg.h"
 #include "frame_history.h"
@@ -188,6 +189,7 @@ void MyMovieView::flash() {
 
 void MyMovieView::paintEvent(QPaintEvent* event) {
     drawRect(event->rect());
+    paint_camera_lost_overlay(this);
     if (overlay.isEmpty() && flashLevel == 0) return;
     QPainter painter(this);
     drawOverlay(painter);

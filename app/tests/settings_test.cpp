@@ -136,7 +136,6 @@ TEST_F(RememberedWindow, StateComesBackAtTheNextStartAndTimerArrayIsLeftAsItWas)
     ui.actionMirror->trigger();
     ui.sizeSwitch->click();
     ui.actionSnapshotCountdown->trigger();
-    capture.cameraSource = "demo";
     controller->saveSettings();
     controller->applicationWillTerminate();
     controller.reset();

@@ -334,6 +334,38 @@
         <source>SCGetInfo for spatial settings</source>
         <translation>SCGetInfo für die räumlichen Einstellungen</translation>
     </message>
+    <message>
+        <source>no camera found</source>
+        <translation>keine Kamera gefunden</translation>
+    </message>
+    <message>
+        <source>not a video device</source>
+        <translation>kein Videogerät</translation>
+    </message>
+    <message>
+        <source>has no video stream</source>
+        <translation>hat keinen Videostrom</translation>
+    </message>
+    <message>
+        <source>has no decoder for its video</source>
+        <translation>für sein Video fehlt ein Decoder</translation>
+    </message>
+    <message>
+        <source>cannot read the stream information</source>
+        <translation>die Strominformationen lassen sich nicht lesen</translation>
+    </message>
+    <message>
+        <source>cannot set up the video decoder</source>
+        <translation>der Videodecoder lässt sich nicht einrichten</translation>
+    </message>
+    <message>
+        <source>cannot open the video decoder</source>
+        <translation>der Videodecoder lässt sich nicht öffnen</translation>
+    </message>
+    <message>
+        <source>video has no picture size</source>
+        <translation>das Video hat keine Bildgröße</translation>
+    </message>
 </context>
 <context>
     <name>EffectSchedule</name>
@@ -432,6 +464,34 @@
     <message>
         <source>● Recording %1</source>
         <translation>● Aufnahme %1</translation>
+    </message>
+    <message>
+        <source>&amp;Camera</source>
+        <translation>&amp;Kamera</translation>
+    </message>
+    <message>
+        <source>Demo Scene</source>
+        <translation>Demoszene</translation>
+    </message>
+    <message>
+        <source>Open Video File...</source>
+        <translation>Videodatei öffnen ...</translation>
+    </message>
+    <message>
+        <source>Use Demo Scene</source>
+        <translation>Demoszene verwenden</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Open Video File</source>
+        <translation>Videodatei öffnen</translation>
+    </message>
+    <message>
+        <source>Videos (*.mp4 *.mov *.mkv *.avi *.webm *.nut *.ts);;All Files (*)</source>
+        <translation>Videos (*.mp4 *.mov *.mkv *.avi *.webm *.nut *.ts);;Alle Dateien (*)</translation>
     </message>
 </context>
 <context>
@@ -538,6 +598,13 @@
     <message>
         <source>The test image cannot be compressed this way (error %1).</source>
         <translation>Das Testbild lässt sich so nicht komprimieren (Fehler %1).</translation>
+    </message>
+</context>
+<context>
+    <name>MyMovieView</name>
+    <message>
+        <source>Camera disconnected — waiting for it to come back</source>
+        <translation>Kamera getrennt — warte, bis sie wieder da ist</translation>
     </message>
 </context>
 <context>
