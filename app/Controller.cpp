@@ -46,6 +46,7 @@ void Controller::applicationDidFinishLaunching() {
         delete timer;
         return quitApplication(1);
     }
+    restoreLaunchSettings();
 }
 
 void Controller::windowWillClose(QObject* closingWindow) {

@@ -23,6 +23,7 @@
 #include "display_mode.h"
 #include "fullscreen_window.h"
 #include "schedule_logic.h"
+#include "settings_store.h"
 #include "v4l2_devices.h"
 #include "virtual_camera.h"
 
@@ -164,6 +165,46 @@ protected:
     QPointer<QWidget> viewParent;
     ContextMenuFilter* fullScrMenuFilter = nullptr;
 
+    // The window as a desktop program shows it
+    // (bodies in controller_window.cpp): controls that wrap, checked states that show in every
+    // theme, marks in step, indicators, keys that work everywhere.
+public:
+    // Sizes the main window so the picture shows at the camera's display size where that fits the
+    // screen, smaller (same proportions) where it does not.
+    void fitWindowToCamera();
+public slots:
+    WOBBLE_AWAKE void awakeWindow();
+    // The Record menu item: the record button's click.
+    void switchRecord(QObject* sender);
+    // Shows or hides the recording (with its elapsed time) and schedule indicators.
+    void updateIndicators();
+protected:
+    QTimer* indicatorTimer = nullptr;
+    qint64 recordingStartedMs = -1;  // monotonic ms when the running recording was seen to start
+
+    // Snapshot
+    // (bodies in controller_snapshot.cpp)
+public:
+    QTimer* countdownTimer = nullptr;  // ticks once a second while a countdown runs
+    int countdownLeft = 0;             // seconds still to count
+    QString lastPicturePath;           // the file written by the last snapshot
+public slots:
+    // Saves the picture as shown, after a three-second countdown when that setting is on.
+    void savePicture(QObject* sender);
+    void switchSnapshotCountdown(QObject* sender);
+    // Writes the shown picture to the pictures folder now; the path goes to the status bar.
+    bool takePicture();
+
+    // Remembered settings
+    // (bodies in controller_settings.cpp)
+public:
+    StoredSettings storedSettings;  // as read at start, updated when written
+public slots:
+    // Puts the stored effect, Normal, mirror, Full Size and countdown into place.
+    WOBBLE_AWAKE void awakeSettings();
+    // Window geometry and the compressor's settings, which need the shown window and the camera.
+    void restoreLaunchSettings();
+    void saveSettings();
     // Camera choice
     // (members and slots of the Camera menu and of a camera that goes away; bodies in
     // controller_camera.cpp)

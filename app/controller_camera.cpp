@@ -4,7 +4,7 @@
 #include <QActionGroup>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLineEdit>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>

@@ -120,21 +120,21 @@ void Controller::beginFullScreen(QObject*) {
     connect(fullScrWindow, &FullScreenWindow::closing, this, [this](QWidget* w) {
         if (w == fullScrWindow) endFullScreen(w);
     });
+    // Every key of the main window works in full screen too.
     for (QAction* a : window->findChildren<QAction*>()) {
-        if (a->property("action").toString() == QLatin1String("changeFullScreen")) {
-            fullScrWindow->addAction(a);
-        }
+        if (!a->shortcuts().isEmpty()) fullScrWindow->addAction(a);
     }
     fullScrWindow->setGeometry(bounds);
 
     originalFrame = myMovieView->geometry();
     viewParent = myMovieView->parentWidget();
-    // A stand-in of the view's size keeps its place in the main window's layout, so the window
-    // neither shrinks nor reflows while the view is away.
+    // A stand-in that takes space as the view does keeps its place in the main window's layout,
+    // so the window neither shrinks nor reflows while the view is away.
     if (viewParent && viewParent->layout()) {
         auto* stand_in = new QWidget(viewParent);
         stand_in->setObjectName(QStringLiteral("myMovieViewPlaceholder"));
-        stand_in->setFixedSize(myMovieView->size());
+        stand_in->setSizePolicy(myMovieView->sizePolicy());
+        stand_in->setMinimumSize(myMovieView->minimumSizeHint());
         delete viewParent->layout()->replaceWidget(myMovieView, stand_in);
         viewPlaceholder = stand_in;
     }

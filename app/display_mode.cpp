@@ -1,23 +1,43 @@
 // SPDX-License-Identifier: MIT
-// XRandR: the display's CRTC is set to a mode of the camera size, made on this service's own
-// connection when the output has none, and the screen is resized to hold the new layout. The
-// former CRTC configuration and screen size are kept for restore().
+// XRandR: the display's CRTC is set to the existing mode of its output nearest the camera size,
+// and the screen is resized to hold the new layout. No mode is ever made up: a monitor may be
+// unable to show timings it did not offer. The former CRTC configuration and screen size are kept
+// for restore().
 #include "display_mode.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
-#include <string>
+#include <cstdlib>
+#include <memory>
 #include <vector>
+
+int nearest_mode(const std::vector<ModeSize>& modes, int width, int height, int current) {
+    const auto large_enough = [&](const ModeSize& m) {
+        return m.width >= width && m.height >= height;
+    };
+    const bool anyLargeEnough = std::any_of(modes.begin(), modes.end(), large_enough);
+    const auto distance = [&](const ModeSize& m) {
+        return std::abs(m.width - width) + std::abs(m.height - height);
+    };
+    int best = -1;
+    for (int i = 0; i < static_cast<int>(modes.size()); ++i) {
+        if (anyLargeEnough && !large_enough(modes[i])) continue;
+        if (best < 0 || distance(modes[i]) < distance(modes[best])) best = i;
+    }
+    const bool currentTies = current >= 0 && current < static_cast<int>(modes.size()) &&
+                             (!anyLargeEnough || large_enough(modes[current])) &&
+                             distance(modes[current]) == distance(modes[best]);
+    return currentTies ? current : best;
+}
 
 namespace {
 
 // Codes of failures that are not X errors or RandR statuses.
 constexpr int16_t kNoSuchDisplay = -1;   // no active CRTC holds the display's centre
 constexpr int16_t kScreenTooLarge = -2;  // the new layout exceeds the screen's largest size
-
-constexpr int kRefreshHz = 60;
+constexpr int16_t kNoMode = -3;          // the display's output offers no mode
 
 // The first X error seen while the handler is installed. Xlib gives handlers no context, so the
 // slot lives here; every X call runs on the main thread.
@@ -56,6 +76,19 @@ private:
     XErrorHandler former = nullptr;
 };
 
+struct FreeResources {
+    void operator()(XRRScreenResources* r) const { XRRFreeScreenResources(r); }
+};
+struct FreeCrtc {
+    void operator()(XRRCrtcInfo* c) const { XRRFreeCrtcInfo(c); }
+};
+struct FreeOutput {
+    void operator()(XRROutputInfo* o) const { XRRFreeOutputInfo(o); }
+};
+using Resources = std::unique_ptr<XRRScreenResources, FreeResources>;
+using CrtcInfo = std::unique_ptr<XRRCrtcInfo, FreeCrtc>;
+using OutputInfo = std::unique_ptr<XRROutputInfo, FreeOutput>;
+
 struct Rect {
     int x, y, w, h;
 };
@@ -77,9 +110,51 @@ const XRRModeInfo* find_mode(const XRRScreenResources* res, RRMode id) {
     return nullptr;
 }
 
+// The active CRTC whose rectangle holds (cx, cy), and the rectangles of every other active one.
+struct CrtcChoice {
+    RRCrtc id = 0;
+    CrtcInfo info;
+    std::vector<Rect> others;
+};
+
+CrtcChoice find_crtc(Display* dpy, XRRScreenResources* res, int cx, int cy) {
+    CrtcChoice choice;
+    for (int i = 0; i < res->ncrtc; ++i) {
+        CrtcInfo ci(XRRGetCrtcInfo(dpy, res, res->crtcs[i]));
+        if (!ci || ci->mode == None || ci->noutput == 0) continue;
+        const Rect r = crtc_rect(ci->x, ci->y, ci->width, ci->height, ci->rotation);
+        if (!choice.info && holds(r, cx, cy)) {
+            choice.id = res->crtcs[i];
+            choice.info = std::move(ci);
+        } else {
+            choice.others.push_back(r);
+        }
+    }
+    return choice;
+}
+
+// The mode of the CRTC's first output nearest width x height; 0 when the output offers none.
+const XRRModeInfo* choose_mode(Display* dpy, XRRScreenResources* res, const XRRCrtcInfo& crtc,
+                               int width, int height) {
+    OutputInfo out(XRRGetOutputInfo(dpy, res, crtc.outputs[0]));
+    if (!out) return nullptr;
+    std::vector<const XRRModeInfo*> infos;
+    std::vector<ModeSize> sizes;
+    int current = -1;
+    for (int i = 0; i < out->nmode; ++i) {
+        const XRRModeInfo* m = find_mode(res, out->modes[i]);
+        if (!m) continue;
+        if (m->id == crtc.mode) current = static_cast<int>(infos.size());
+        infos.push_back(m);
+        sizes.push_back({static_cast<int>(m->width), static_cast<int>(m->height)});
+    }
+    const int best = nearest_mode(sizes, width, height, current);
+    return best < 0 ? nullptr : infos[best];
+}
+
 class XrandrDisplayModes final : public DisplayModes {
 public:
-    XrandrDisplayModes(Display* dpy) : dpy(dpy), root(DefaultRootWindow(dpy)) {}
+    explicit XrandrDisplayModes(Display* dpy) : dpy(dpy), root(DefaultRootWindow(dpy)) {}
     ~XrandrDisplayModes() override {
         restore();
         XCloseDisplay(dpy);
@@ -98,9 +173,17 @@ private:
         std::vector<RROutput> outputs;
         int screenWidth = 0, screenHeight = 0;  // pixels
         int screenMmWidth = 0, screenMmHeight = 0;
-        RROutput output = 0;  // where a created mode was added
-        RRMode created = 0;   // the mode this service made, 0 when it used an existing one
     };
+
+    Former formerOf(RRCrtc id, const XRRCrtcInfo& crtc) const;
+    // Sets the CRTC to `mode`, growing the screen first and fitting it afterwards. Returns 0 or
+    // the failure's code; on failure the screen's size is put back.
+    int applyMode(XRRScreenResources* res, const CrtcChoice& c, const XRRModeInfo& mode,
+                  const Former& f, ErrorTrap& trap);
+    // The screen size that holds the switched CRTC and every other one, at least the minimum.
+    void neededScreen(const CrtcChoice& c, const XRRModeInfo& mode, int* w, int* h) const;
+    void setScreenSize(int w, int h);
+    DisplayBounds readBack(RRCrtc crtc) const;
 
     void screenSize(int* w, int* h) const {
         Window r;
@@ -119,38 +202,88 @@ private:
         *mmw = (pw > 0 && mw > 0) ? std::max(1, w * mw / pw) : std::max(1, w * 254 / 960);
         *mmh = (ph > 0 && mh > 0) ? std::max(1, h * mh / ph) : std::max(1, h * 254 / 960);
     }
-    RRMode createMode(int width, int height);
-    void dropCreated(RROutput output, RRMode mode);
 
     Display* dpy;
     Window root;
     Former former;
 };
 
-RRMode XrandrDisplayModes::createMode(int width, int height) {
-    const std::string name = std::to_string(width) + "x" + std::to_string(height) + "-wobblescope";
-    XRRModeInfo* info = XRRAllocModeInfo(name.c_str(), static_cast<int>(name.size()));
-    if (!info) return 0;
-    // Reduced-blanking timings at 60 Hz.
-    info->width = width;
-    info->height = height;
-    info->hSyncStart = width + 48;
-    info->hSyncEnd = width + 80;
-    info->hTotal = width + 160;
-    info->vSyncStart = height + 3;
-    info->vSyncEnd = height + 7;
-    info->vTotal = height + 23;
-    info->dotClock = static_cast<unsigned long>(info->hTotal) * info->vTotal * kRefreshHz;
-    info->modeFlags = RR_HSyncPositive | RR_VSyncNegative;
-    const RRMode mode = XRRCreateMode(dpy, root, info);
-    XRRFreeModeInfo(info);
-    return mode;
+XrandrDisplayModes::Former XrandrDisplayModes::formerOf(RRCrtc id, const XRRCrtcInfo& crtc) const {
+    Former f;
+    f.crtc = id;
+    f.mode = crtc.mode;
+    f.x = crtc.x;
+    f.y = crtc.y;
+    f.rotation = crtc.rotation;
+    f.outputs.assign(crtc.outputs, crtc.outputs + crtc.noutput);
+    screenSize(&f.screenWidth, &f.screenHeight);
+    screenMm(f.screenWidth, f.screenHeight, &f.screenMmWidth, &f.screenMmHeight);
+    return f;
 }
 
-void XrandrDisplayModes::dropCreated(RROutput output, RRMode mode) {
-    if (!mode) return;
-    if (output) XRRDeleteOutputMode(dpy, output, mode);
-    XRRDestroyMode(dpy, mode);
+void XrandrDisplayModes::setScreenSize(int w, int h) {
+    int mmw, mmh;
+    screenMm(w, h, &mmw, &mmh);
+    XRRSetScreenSize(dpy, root, w, h, mmw, mmh);
+}
+
+void XrandrDisplayModes::neededScreen(const CrtcChoice& c, const XRRModeInfo& mode, int* w,
+                                      int* h) const {
+    const XRRCrtcInfo& crtc = *c.info;
+    const Rect target = crtc_rect(crtc.x, crtc.y, mode.width, mode.height, crtc.rotation);
+    *w = target.x + target.w;
+    *h = target.y + target.h;
+    for (const Rect& r : c.others) {
+        *w = std::max(*w, r.x + r.w);
+        *h = std::max(*h, r.y + r.h);
+    }
+    int minW = 0, minH = 0, maxW = 0, maxH = 0;
+    XRRGetScreenSizeRange(dpy, root, &minW, &minH, &maxW, &maxH);
+    *w = std::max(*w, minW);
+    *h = std::max(*h, minH);
+    if (*w > maxW || *h > maxH) *w = *h = -1;
+}
+
+int XrandrDisplayModes::applyMode(XRRScreenResources* res, const CrtcChoice& c,
+                                  const XRRModeInfo& mode, const Former& f, ErrorTrap& trap) {
+    int newW, newH;
+    neededScreen(c, mode, &newW, &newH);
+    if (newW < 0) return kScreenTooLarge;
+    bool grown = false;
+    int status = 0;
+    if (newW > f.screenWidth || newH > f.screenHeight) {
+        setScreenSize(std::max(newW, f.screenWidth), std::max(newH, f.screenHeight));
+        status = trap.check();
+        grown = status == 0;
+    }
+    if (!status) {
+        const XRRCrtcInfo& crtc = *c.info;
+        const Status s = XRRSetCrtcConfig(dpy, res, c.id, CurrentTime, crtc.x, crtc.y, mode.id,
+                                          crtc.rotation, crtc.outputs, crtc.noutput);
+        const int err = trap.check();
+        status = err ? err : s;
+    }
+    if (status) {
+        if (grown) setScreenSize(f.screenWidth, f.screenHeight);
+        trap.check();
+        return status;
+    }
+    if (newW != f.screenWidth || newH != f.screenHeight) {
+        setScreenSize(newW, newH);
+        trap.check();  // the CRTC is switched; a screen left larger than needed is harmless
+    }
+    return 0;
+}
+
+DisplayBounds XrandrDisplayModes::readBack(RRCrtc id) const {
+    DisplayBounds b;
+    Resources res(XRRGetScreenResourcesCurrent(dpy, root));
+    if (!res) return b;
+    if (CrtcInfo ci{XRRGetCrtcInfo(dpy, res.get(), id)}) {
+        const Rect r = crtc_rect(ci->x, ci->y, ci->width, ci->height, ci->rotation);
+        b = {r.x, r.y, r.w, r.h};
+    }
+    return b;
 }
 
 ModeSwitch XrandrDisplayModes::switchToMode(const DisplayBounds& display, int width, int height) {
@@ -158,139 +291,34 @@ ModeSwitch XrandrDisplayModes::switchToMode(const DisplayBounds& display, int wi
     ModeSwitch result;
     result.bounds = display;
     ErrorTrap trap(dpy);
-
-    XRRScreenResources* res = XRRGetScreenResourcesCurrent(dpy, root);
-    if (!res) {
+    Resources res(XRRGetScreenResourcesCurrent(dpy, root));
+    CrtcChoice c;
+    if (res)
+        c = find_crtc(dpy, res.get(), display.x + display.width / 2,
+                      display.y + display.height / 2);
+    if (!c.info) {
         result.status = kNoSuchDisplay;
         return result;
     }
-    const int cx = display.x + display.width / 2, cy = display.y + display.height / 2;
-    XRRCrtcInfo* crtc = nullptr;
-    RRCrtc crtcId = 0;
-    std::vector<Rect> others;  // every other active CRTC, for the new screen size
-    for (int i = 0; i < res->ncrtc; ++i) {
-        XRRCrtcInfo* ci = XRRGetCrtcInfo(dpy, res, res->crtcs[i]);
-        if (!ci) continue;
-        const Rect r = crtc_rect(ci->x, ci->y, ci->width, ci->height, ci->rotation);
-        if (ci->mode != None && ci->noutput > 0) {
-            if (!crtc && holds(r, cx, cy)) {
-                crtc = ci;
-                crtcId = res->crtcs[i];
-                continue;
-            }
-            others.push_back(r);
-        }
-        XRRFreeCrtcInfo(ci);
-    }
-    if (!crtc) {
-        XRRFreeScreenResources(res);
-        result.status = kNoSuchDisplay;
-        return result;
-    }
-
-    Former f;
-    f.crtc = crtcId;
-    f.mode = crtc->mode;
-    f.x = crtc->x;
-    f.y = crtc->y;
-    f.rotation = crtc->rotation;
-    f.outputs.assign(crtc->outputs, crtc->outputs + crtc->noutput);
-    screenSize(&f.screenWidth, &f.screenHeight);
-    screenMm(f.screenWidth, f.screenHeight, &f.screenMmWidth, &f.screenMmHeight);
-    result.bounds = {crtc->x, crtc->y, static_cast<int>(crtc->width),
-                     static_cast<int>(crtc->height)};
-
-    // The nearest mode is one of exactly the camera size: the current one, another mode of the
-    // output, or one made here.
-    RRMode mode = 0;
-    const XRRModeInfo* current = find_mode(res, crtc->mode);
-    if (current && static_cast<int>(current->width) == width &&
-        static_cast<int>(current->height) == height) {
-        mode = crtc->mode;
-    }
-    XRROutputInfo* out = XRRGetOutputInfo(dpy, res, f.outputs[0]);
-    for (int i = 0; out && !mode && i < out->nmode; ++i) {
-        const XRRModeInfo* m = find_mode(res, out->modes[i]);
-        if (m && static_cast<int>(m->width) == width && static_cast<int>(m->height) == height) {
-            mode = m->id;
-        }
-    }
-    if (out) XRRFreeOutputInfo(out);
-    int status = 0;
+    const XRRCrtcInfo& crtc = *c.info;
+    result.bounds = {crtc.x, crtc.y, static_cast<int>(crtc.width), static_cast<int>(crtc.height)};
+    const XRRModeInfo* mode = choose_mode(dpy, res.get(), crtc, width, height);
     if (!mode) {
-        mode = createMode(width, height);
-        status = trap.check();
-        if (!status && mode) {
-            f.created = mode;
-            f.output = f.outputs[0];
-            XRRAddOutputMode(dpy, f.output, mode);
-            status = trap.check();
-        } else if (!status) {
-            status = kNoSuchDisplay;
-        }
+        result.status = kNoMode;
+        return result;
     }
+    if (mode->id == crtc.mode) return result;  // the best mode is already in force
 
-    // The screen must hold every CRTC after the switch.
-    const Rect target = crtc_rect(crtc->x, crtc->y, width, height, crtc->rotation);
-    int newW = target.x + target.w, newH = target.y + target.h;
-    for (const Rect& r : others) {
-        newW = std::max(newW, r.x + r.w);
-        newH = std::max(newH, r.y + r.h);
-    }
-    int minW = 0, minH = 0, maxW = 0, maxH = 0;
-    XRRGetScreenSizeRange(dpy, root, &minW, &minH, &maxW, &maxH);
-    newW = std::max(newW, minW);
-    newH = std::max(newH, minH);
-    if (!status && (newW > maxW || newH > maxH)) status = kScreenTooLarge;
-
-    bool grown = false;
-    if (!status && (newW > f.screenWidth || newH > f.screenHeight)) {
-        const int gw = std::max(newW, f.screenWidth), gh = std::max(newH, f.screenHeight);
-        int mmw, mmh;
-        screenMm(gw, gh, &mmw, &mmh);
-        XRRSetScreenSize(dpy, root, gw, gh, mmw, mmh);
-        status = trap.check();
-        grown = status == 0;
-    }
-    if (!status) {
-        const Status s =
-            XRRSetCrtcConfig(dpy, res, crtcId, CurrentTime, crtc->x, crtc->y, mode, crtc->rotation,
-                             f.outputs.data(), static_cast<int>(f.outputs.size()));
-        const int err = trap.check();
-        status = err ? err : s;
-    }
-    if (!status && (newW != f.screenWidth || newH != f.screenHeight)) {
-        int mmw, mmh;
-        screenMm(newW, newH, &mmw, &mmh);
-        XRRSetScreenSize(dpy, root, newW, newH, mmw, mmh);
-        trap.check();  // the CRTC is switched; a screen left larger than needed is harmless
-    }
-    XRRFreeCrtcInfo(crtc);
-    XRRFreeScreenResources(res);
-
-    if (status) {
-        if (grown) {
-            XRRSetScreenSize(dpy, root, f.screenWidth, f.screenHeight, f.screenMmWidth,
-                             f.screenMmHeight);
-        }
-        dropCreated(f.output, f.created);
-        trap.check();
+    Former f = formerOf(c.id, crtc);
+    if (const int status = applyMode(res.get(), c, *mode, f, trap)) {
         result.status = static_cast<int16_t>(status);
         return result;
     }
-
     f.active = true;
     former = std::move(f);
-    // Read the CRTC back: the server's word on where the display now is.
-    res = XRRGetScreenResourcesCurrent(dpy, root);
-    if (res) {
-        if (XRRCrtcInfo* ci = XRRGetCrtcInfo(dpy, res, former.crtc)) {
-            const Rect r = crtc_rect(ci->x, ci->y, ci->width, ci->height, ci->rotation);
-            result.bounds = {r.x, r.y, r.w, r.h};
-            XRRFreeCrtcInfo(ci);
-        }
-        XRRFreeScreenResources(res);
-    }
+    // The server's word on where the display now is.
+    const DisplayBounds after = readBack(former.crtc);
+    if (after.width > 0) result.bounds = after;
     return result;
 }
 
@@ -302,17 +330,13 @@ void XrandrDisplayModes::restore() {
     int w = 0, h = 0;
     screenSize(&w, &h);
     if (f.screenWidth > w || f.screenHeight > h) {
-        int mmw, mmh;
-        screenMm(std::max(w, f.screenWidth), std::max(h, f.screenHeight), &mmw, &mmh);
-        XRRSetScreenSize(dpy, root, std::max(w, f.screenWidth), std::max(h, f.screenHeight), mmw,
-                         mmh);
+        setScreenSize(std::max(w, f.screenWidth), std::max(h, f.screenHeight));
         trap.check();
     }
-    if (XRRScreenResources* res = XRRGetScreenResourcesCurrent(dpy, root)) {
-        XRRSetCrtcConfig(dpy, res, f.crtc, CurrentTime, f.x, f.y, f.mode, f.rotation,
+    if (Resources res{XRRGetScreenResourcesCurrent(dpy, root)}) {
+        XRRSetCrtcConfig(dpy, res.get(), f.crtc, CurrentTime, f.x, f.y, f.mode, f.rotation,
                          f.outputs.data(), static_cast<int>(f.outputs.size()));
         trap.check();
-        XRRFreeScreenResources(res);
     }
     screenSize(&w, &h);
     if (w != f.screenWidth || h != f.screenHeight) {
@@ -320,8 +344,6 @@ void XrandrDisplayModes::restore() {
                          f.screenMmHeight);
         trap.check();
     }
-    dropCreated(f.output, f.created);
-    trap.check();
 }
 
 }  // namespace

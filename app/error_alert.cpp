@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -81,6 +82,14 @@ void install_error_alert() { set_error_msg_backend(catalogue_lookup, critical_al
 QTranslator* install_translation(const QLocale& locale) {
     auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
     if (!translator->load(locale, "app", "_", ":/i18n")) return nullptr;
+    QCoreApplication::installTranslator(translator.get());
+    return translator.release();
+}
+
+QTranslator* install_qt_translation(const QLocale& locale) {
+    auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
+    if (!translator->load(locale, "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
     QCoreApplication::installTranslator(translator.get());
     return translator.release();
 }

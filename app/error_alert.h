@@ -32,3 +32,7 @@ void install_error_alert();
 // and returns it (owned by the application). Returns null, and changes nothing, when the
 // catalogue has no translation for that language.
 QTranslator* install_translation(const QLocale& locale);
+
+// Loads Qt's own catalogue (qtbase_<lang>.qm from Qt's translations folder) for `locale`, so that
+// Qt's dialogs and buttons speak the same language. Null, and nothing changed, when there is none.
+QTranslator* install_qt_translation(const QLocale& locale);

@@ -3,7 +3,6 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>

@@ -3,6 +3,8 @@
 #include "window_main.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
 #include <QLocale>
 #include <QMainWindow>
 #include <QTimer>
@@ -38,6 +40,9 @@ const char* const kUsage =
     "                    NAME (default wobblescope), or written to a v4l2loopback device\n"
     "  --version         print the version, then quit\n"
     "  -h, --help        this text\n"
+    "\n"
+    "Qt's standard options (-platform, -style, -stylesheet, -reverse, -display, ...) are accepted\n"
+    "and passed on to Qt.\n"
     "\n";
 
 struct Options {
@@ -57,27 +62,21 @@ int usage_error(const std::string& message) {
     return 2;
 }
 
+// Qt's standard options, accepted here and left in the arguments for QApplication: those that
+// take a value, then those that do not.
+const char* const kQtValueOptions[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
+    "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "style", "stylesheet",
+    "display", "name", "geometry", "title", "dialogs", "fontengine", "visual"};
+const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
 // Returns -1 when the window is to open, else the exit status.
 int parse(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "-h" || a == "--help") {
-            print_usage(stdout);
-            return 0;
-        } else if (a == "--version") {
-            std::puts("wobblescope " WOBBLE_VERSION);
-            return 0;
-        } else if (a == "--list-cameras") {
-            o.listCameras = true;
-        } else if (a == "--camera" || a.rfind("--camera=", 0) == 0) {
-            if (a == "--camera") {
-                if (i + 1 >= argc) return usage_error("--camera wants a camera source");
-                o.camera = argv[++i];
-            } else {
-                o.camera = a.substr(std::strlen("--camera="));
-            }
-            if (o.camera.empty()) return usage_error("--camera wants a camera source");
-        } else if (a == "--virtual-camera" || a.rfind("--virtual-camera=", 0) == 0) {
+        // --virtual-camera takes an optional value, which the parser below cannot express.
+        if (i > 0 && (a == "--virtual-camera" || a.rfind("--virtual-camera=", 0) == 0)) {
             std::string v;
             if (a != "--virtual-camera")
                 v = a.substr(std::strlen("--virtual-camera="));
@@ -86,9 +85,52 @@ int parse(int argc, char** argv, Options& o) {
             if (v.empty() && a != "--virtual-camera")
                 return usage_error("--virtual-camera= wants a camera name or a device path");
             o.virtualCamera = std::make_unique<std::string>(v);
-        } else {
-            return usage_error("unknown argument '" + a + "'");
+            continue;
         }
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    QCommandLineParser parser;
+    // Qt's options are written with one dash (-platform); -h stays the short help.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption list(QStringLiteral("list-cameras"));
+    const QCommandLineOption camera(QStringLiteral("camera"), QString(), QStringLiteral("SOURCE"));
+    parser.addOptions({help, version, list, camera});
+    for (const char* name : kQtValueOptions) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("VALUE")));
+    }
+    for (const char* name : kQtFlagOptions) parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    if (!parser.parse(arguments)) {
+        const QString last = arguments.last();
+        if (last == QLatin1String("--camera") || last == QLatin1String("-camera")) {
+            return usage_error("--camera wants a camera source");
+        }
+        for (const QString& name : parser.unknownOptionNames()) {
+            for (const QString& a : std::as_const(arguments)) {
+                const QString bare = a.section(QLatin1Char('='), 0, 0);
+                if (bare == QLatin1Char('-') + name || bare == QLatin1String("--") + name) {
+                    return usage_error("unknown argument '" + a.toStdString() + "'");
+                }
+            }
+        }
+        return usage_error(parser.errorText().toStdString());
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return usage_error("unknown argument '" + parser.positionalArguments().first().toStdString() + "'");
+    }
+    if (parser.isSet(help)) {
+        print_usage(stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::puts("wobblescope " WOBBLE_VERSION);
+        return 0;
+    }
+    o.listCameras = parser.isSet(list);
+    if (parser.isSet(camera)) {
+        o.camera = parser.value(camera).toStdString();
+        if (o.camera.empty()) return usage_error("--camera wants a camera source");
     }
     return -1;
 }
@@ -107,9 +149,14 @@ int window_main(int argc, char** argv) {
     // QApplication took the user's locale for C's number format too: FFmpeg's parser then reads
     // "0.015" wrongly. What is shown keeps the user's format through QLocale.
     std::setlocale(LC_NUMERIC, "C");
+    // Settings go to ~/.config/Wobblescope/Wobblescope.conf.
+    QApplication::setOrganizationName(QStringLiteral("Wobblescope"));
     QApplication::setApplicationName(QStringLiteral("Wobblescope"));
     QApplication::setApplicationVersion(QStringLiteral(WOBBLE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("org.wobblescope.Wobblescope"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/wobblescope.svg")));
     install_translation(QLocale());
+    install_qt_translation(QLocale());
     install_error_alert();
 
     // The process state, handed out before the window is shown.

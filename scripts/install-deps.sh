@@ -7,7 +7,9 @@ pkgs=(build-essential cmake pkg-config
       libxrandr-dev libx11-dev libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth x11-xserver-utils x11-utils imagemagick ffmpeg locales
       libpipewire-0.3-dev libspa-0.2-dev pipewire pipewire-bin wireplumber dbus
-      gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base)
+      gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base
+      qt6-translations-l10n libqt6svg6 libqt6opengl6-dev
+      desktop-file-utils appstream man-db bsdextrautils)
 # The camera tests open sources under locales that write decimals with a comma.
 locales=(de_DE.UTF-8 fr_FR.UTF-8)
 missing=()

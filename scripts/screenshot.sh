@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Takes docs/screenshot.png (or the file given): the window on the built-in demo scene, on a
+# Takes docs/screenshot-light.png (or the file given): the window on the built-in demo scene, on a
 # virtual X display, a few seconds after start so that the history ring has filled.
 # Usage: scripts/screenshot.sh [OUTPUT.png] [wobblescope options, e.g. --camera demo]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-out=${1:-docs/screenshot.png}
+out=${1:-docs/screenshot-light.png}
 [ $# -gt 0 ] && shift
 [ $# -gt 0 ] || set -- --camera demo
 if [ -z "${WOBBLE_SCREENSHOT_XVFB:-}" ]; then

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QSizeF>
+#include <QString>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -15,9 +16,13 @@
 
 class QAbstractButton;
 class QAction;
-class QLineEdit;
+class QLabel;
 class EffectMatrix;
 struct RecordingState;
+
+// Where a picture of `image` pixels is drawn in `area`: as large as fits with its proportions
+// kept, centred; the rest of the area is black.
+QRect letterbox_rect(QSize image, QSize area);
 
 // The camera calls of the view and of the start-up. Each is the camera layer's function unless
 // replaced (tests replace them where this machine has no camera).
@@ -39,7 +44,7 @@ public:
     EffectMatrix* deformMode = nullptr;   // enabled exactly when an effect runs
     QAbstractButton* sizeSwitch = nullptr;  // checked asks for full working size
     QAbstractButton* normalSwitch = nullptr;  // checked shows the plain picture
-    QLineEdit* fpsText = nullptr;           // frame-rate readout
+    QLabel* fpsText = nullptr;              // frame-rate readout
     QAction* normalMenuItem = nullptr;      // the menu twin of normalSwitch
 
     CameraProcs cameraProcs;
@@ -75,10 +80,23 @@ public:
     // Render passes that drew a picture since the view was made.
     long long picturesDrawn() const { return drawnCount; }
 
+    // The camera's display size (setImageSize): the size the window starts from.
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+    // The picture as last drawn (mirrored where mirroring is on), at the output bitmap's pixel
+    // size; null before the first picture.
+    QImage shownPicture() const;
+    // Text shown large over the picture (a countdown); empty for none.
+    void setOverlayText(const QString& text);
+    QString overlayText() const { return overlay; }
+    // A brief white flash over the picture, as a camera's shutter.
+    void flash();
+    bool flashing() const { return flashLevel > 0; }
 
 public slots:
-    // The size at which both output bitmaps are drawn; pixels and working size stay.
+    // The display size of both output bitmaps, which the view asks of its window; the picture
+    // itself fills the view with its proportions kept. Pixels and working size stay.
     void setImageSize(QSizeF size);
     // sender: an effect menu item; its "tag" (row * 10 + column) selects the matrix cell.
     void setEffect(QObject* sender);
@@ -100,12 +118,15 @@ protected:
     void drawRect(const QRect& rect);
 
 private:
-    // Draws the output bitmap at its display size from the view's origin.
+    // Draws the output bitmap scaled into the view, letterboxed on black.
     void drawBitmap(const OutputBitmap& bm);
+    void drawOverlay(QPainter& painter);
 
     PipelineState* pipeline = nullptr;
     ViewState* view = nullptr;
     CaptureState* capture = nullptr;
     RenderHooks hooks;  // built once: the draw callback and the recording hook
     long long drawnCount = 0;
+    QString overlay;
+    int flashLevel = 0;  // 0 to 255, falls to 0 within a quarter of a second
 };

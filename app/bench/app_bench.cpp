@@ -52,5 +52,3 @@ BENCHMARK(BM_DrawBitmap)
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-BENCHMARK_MAIN();

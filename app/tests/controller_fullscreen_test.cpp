@@ -10,6 +10,10 @@
 #include <QTest>
 #include <algorithm>
 
+#include "effect_matrix.h"
+#include "schedule_sheet.h"
+#include "ui_MainWindow.h"
+
 #include "schedule_app_fixture.h"
 
 namespace {
@@ -247,4 +251,39 @@ TEST_F(FullScreenInWindow, ClosingTheFullScreenWindowReturnsTheViewAndKeepsRunni
     EXPECT_EQ(log.back(), "restore");
     EXPECT_TRUE(controller->window->isVisible());
     EXPECT_EQ(terminating.count(), 0);
+}
+
+TEST_F(FullScreenInWindow, EveryShortcutOfTheMainWindowWorksInFullScreen) {
+    controller->firstTime = false;
+    controller->beginFullScreen(nullptr);
+    FullScreenWindow* w = controller->fullScrWindow;
+    ASSERT_NE(w, nullptr);
+    for (QAction* a : controller->window->findChildren<QAction*>()) {
+        if (!a->shortcuts().isEmpty()) {
+            EXPECT_TRUE(w->actions().contains(a)) << a->objectName().toStdString();
+        }
+    }
+    QApplication::setActiveWindow(w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    Ui::MainWindow& ui = *controller->ui;
+    QTest::keyClick(w, Qt::Key_2);
+    EXPECT_EQ(view->deformMode->selectedColumn(), 1);
+    QTest::keyClick(w, Qt::Key_0);
+    EXPECT_TRUE(view->normalSwitch->isChecked());
+    QTest::keyClick(w, Qt::Key_6);  // ends Normal and chooses Motion Paint
+    EXPECT_FALSE(view->normalSwitch->isChecked());
+    EXPECT_EQ(view->deformMode->selectedRow(), 1);
+    EXPECT_EQ(view->deformMode->selectedColumn(), 2);
+    const bool mirrored = viewState.mirrorMode;
+    QTest::keyClick(w, Qt::Key_M);
+    EXPECT_NE(viewState.mirrorMode, mirrored);
+    QTest::keyClick(w, Qt::Key_S);
+    EXPECT_TRUE(ui.sizeSwitch->isChecked());
+    QTest::keyClick(w, Qt::Key_T, Qt::ControlModifier);
+    EXPECT_TRUE(controller->timerSheet->isVisible());
+    controller->clickTimerCancel(nullptr);
+    QSignalSpy terminating(controller.get(), &Controller::willTerminate);
+    QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(terminating.count(), 1);
+    EXPECT_EQ(controller->fullScrWindow, nullptr);  // the display comes back before the end
 }

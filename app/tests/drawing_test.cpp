@@ -42,6 +42,7 @@ protected:
     QImage drawInto(QSize size) {
         QImage target(size, GetParam().target);
         target.fill(Qt::transparent);
+        detachView();
         view->resize(size);
         view->render(&target);
         return target.convertToFormat(QImage::Format_ARGB32);

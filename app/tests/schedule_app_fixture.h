@@ -80,6 +80,8 @@ protected:
         view = controller->myMovieView;
         controller->window->move(40, 30);
         controller->window->show();
+        // The layout settles, as before a user's first look.
+        for (int i = 0; i < 3; ++i) QApplication::processEvents();
     }
     void TearDown() override {
         if (controller) controller->applicationWillTerminate();

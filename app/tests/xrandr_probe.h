@@ -6,6 +6,7 @@
 #include <X11/extensions/Xrandr.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "display_mode.h"
@@ -45,9 +46,50 @@ inline ServerView read_server() {
     return v;
 }
 
+// Whether the server knows a mode that the program made (it must make none).
 inline bool has_own_mode(const ServerView& v) {
     for (const std::string& n : v.modeNames) {
         if (n.find("wobblescope") != std::string::npos) return true;
     }
     return false;
 }
+
+// Gives the first output of the server the modes a monitor would list, over a connection of its
+// own: they vanish when it is destroyed. Xvfb alone offers only its screen size.
+class MonitorModes {
+public:
+    explicit MonitorModes(const std::vector<std::pair<int, int>>& sizes) {
+        dpy = XOpenDisplay(nullptr);
+        if (!dpy) return;
+        Window root = DefaultRootWindow(dpy);
+        XRRScreenResources* res = XRRGetScreenResourcesCurrent(dpy, root);
+        if (!res || res->noutput == 0) {
+            if (res) XRRFreeScreenResources(res);
+            return;
+        }
+        output = res->outputs[0];
+        XRRFreeScreenResources(res);
+        for (const auto& [w, h] : sizes) {
+            const std::string name = std::to_string(w) + "x" + std::to_string(h) + "-monitor";
+            XRRModeInfo* info = XRRAllocModeInfo(name.c_str(), static_cast<int>(name.size()));
+            info->width = w;
+            info->height = h;
+            info->hTotal = w + 160;
+            info->vTotal = h + 23;
+            info->dotClock = static_cast<unsigned long>(info->hTotal) * info->vTotal * 60;
+            const RRMode mode = XRRCreateMode(dpy, root, info);
+            XRRFreeModeInfo(info);
+            XRRAddOutputMode(dpy, output, mode);
+        }
+        XSync(dpy, False);
+    }
+    ~MonitorModes() {
+        if (dpy) XCloseDisplay(dpy);
+    }
+    MonitorModes(const MonitorModes&) = delete;
+    MonitorModes& operator=(const MonitorModes&) = delete;
+
+private:
+    Display* dpy = nullptr;
+    RROutput output = 0;
+};

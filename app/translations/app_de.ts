@@ -107,6 +107,34 @@
         <source>Quit</source>
         <translation>Beenden</translation>
     </message>
+    <message>
+        <source>Save Picture</source>
+        <translation>Bild speichern</translation>
+    </message>
+    <message>
+        <source>Save the picture as shown to your pictures folder</source>
+        <translation>Das Bild, wie es zu sehen ist, im Bilder-Ordner speichern</translation>
+    </message>
+    <message>
+        <source>Schedule running</source>
+        <translation>Zeitplan läuft</translation>
+    </message>
+    <message>
+        <source>The effects change by themselves (Effect &gt; Effect Schedule...)</source>
+        <translation>Die Effekte wechseln von selbst (Effekt &gt; Effektplan...)</translation>
+    </message>
+    <message>
+        <source>A movie is being recorded</source>
+        <translation>Ein Film wird aufgenommen</translation>
+    </message>
+    <message>
+        <source>Countdown Before Saving</source>
+        <translation>Countdown vor dem Speichern</translation>
+    </message>
+    <message>
+        <source>Count three seconds down over the picture before saving it</source>
+        <translation>Vor dem Speichern drei Sekunden über dem Bild herunterzählen</translation>
+    </message>
 </context>
 <context>
     <name>error_msg</name>
@@ -420,6 +448,22 @@
     <message>
         <source>Start</source>
         <translation>Starten</translation>
+    </message>
+    <message>
+        <source>There is no picture to save yet.</source>
+        <translation>Es gibt noch kein Bild zum Speichern.</translation>
+    </message>
+    <message>
+        <source>The picture could not be saved to %1.</source>
+        <translation>Das Bild konnte nicht in %1 gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Picture saved to %1</source>
+        <translation>Bild gespeichert unter %1</translation>
+    </message>
+    <message>
+        <source>● Recording %1</source>
+        <translation>● Aufnahme %1</translation>
     </message>
     <message>
         <source>&amp;Camera</source>
