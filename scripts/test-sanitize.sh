@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer in build-sanitize/ and
-# runs every test once so built. Any report of either fails the test that caused it.
+# Builds the program without the window (WOBBLE_BUILD_GUI=OFF) with AddressSanitizer and
+# UndefinedBehaviorSanitizer in build-sanitize/ and runs its tests once so built: the image core,
+# the camera, the recording and the render tool. The window's tests (Qt, Xvfb) are left to
+# scripts/test.sh, which keeps CI well within its hour on two cores. Any report of either
+# sanitizer fails the test that caused it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -8,7 +11,7 @@ here="$(pwd)/scripts/sanitizers"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWOBBLE_SANITIZE=ON \
-    -DWOBBLE_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
+    -DWOBBLE_BUILD_BENCH=OFF -DWOBBLE_BUILD_GUI=OFF "${launcher[@]}" >/dev/null
 cmake --build build-sanitize -j"$(nproc)"
 # allocator_may_return_null: the pipeline's allocation-failure test asks for more memory than
 # the machine has and expects a null pointer, not ASan's own out-of-memory abort.
