@@ -161,6 +161,13 @@ public slots:
     void applicationWillTerminate();
 protected:
     void showFullScreenHint();
+    // The display that holds the window (its centre), else the primary one: its bounds.
+    QRect fullScreenTarget() const;
+    // Switches the display at bounds to the mode nearest the camera size (X11 only); bounds
+    // become the display's bounds in that mode.
+    void switchDisplayForCamera(QRect& bounds);
+    // Moves the view into the full-screen window, leaving a stand-in in the main window.
+    void moveViewToFullScreen(const QRect& bounds);
     QPointer<QWidget> viewPlaceholder;  // holds the view's place in the main window's layout
     QPointer<QWidget> viewParent;
     ContextMenuFilter* fullScrMenuFilter = nullptr;

@@ -71,11 +71,7 @@ void Controller::showFullScreenHint() {
     box.exec();
 }
 
-void Controller::beginFullScreen(QObject*) {
-    // A second entry would save the full-screen frame as the view's frame and make a second
-    // window; full screen is simply kept.
-    if (fullScrWindow) return;
-
+QRect Controller::fullScreenTarget() const {
     const QList<QScreen*> screens = QGuiApplication::screens();
     QList<QRect> frames;
     for (QScreen* s : screens) frames.append(s->geometry());
@@ -83,13 +79,10 @@ void Controller::beginFullScreen(QObject*) {
     const int index = target_screen_index(QRectF(window->frameGeometry()), frames,
                                           static_cast<int>(screens.indexOf(primary)));
     QScreen* target = index >= 0 && index < screens.size() ? screens[index] : primary;
-    QRect bounds = target ? target->geometry() : window->frameGeometry();
+    return target ? target->geometry() : window->frameGeometry();
+}
 
-    if (firstTime) {
-        showFullScreenHint();
-        firstTime = false;
-    }
-
+void Controller::switchDisplayForCamera(QRect& bounds) {
     if (!displayModesProbed) {
         displayModesProbed = true;
         // Only an X11 session has the service; elsewhere full screen keeps the current mode.
@@ -97,35 +90,21 @@ void Controller::beginFullScreen(QObject*) {
             displayModes = open_xrandr_display_modes();
         }
     }
-    if (displayModes && pipeline && pipeline->LargeWidth > 0 && pipeline->LargeHeight > 0) {
-        const ModeSwitch result =
-            displayModes->switchToMode({bounds.x(), bounds.y(), bounds.width(), bounds.height()},
-                                       pipeline->LargeWidth, pipeline->LargeHeight);
-        if (result.status == 0) {
-            ScreenReconfigured = true;
-        } else {
-            error_msg("CGDisplaySwitchToMode", result.status);
-        }
-        const DisplayBounds& b = result.bounds;
-        bounds = full_screen_rect(bounds, QRect(b.x, b.y, b.width, b.height));
+    if (!displayModes || !pipeline || pipeline->LargeWidth <= 0 || pipeline->LargeHeight <= 0)
+        return;
+    const ModeSwitch result =
+        displayModes->switchToMode({bounds.x(), bounds.y(), bounds.width(), bounds.height()},
+                                   pipeline->LargeWidth, pipeline->LargeHeight);
+    if (result.status == 0) {
+        ScreenReconfigured = true;
+    } else {
+        error_msg("CGDisplaySwitchToMode", result.status);
     }
-    scrOrigin = QPointF(bounds.topLeft());
+    const DisplayBounds& b = result.bounds;
+    bounds = full_screen_rect(bounds, QRect(b.x, b.y, b.width, b.height));
+}
 
-    fullScrWindow = new FullScreenWindow;
-    setWindowDelegate(fullScrWindow);
-    connect(fullScrWindow, &FullScreenWindow::moved, this, &Controller::windowDidMove);
-    connect(fullScrWindow, &FullScreenWindow::escapePressed, this,
-            [this] { endFullScreen(fullScrWindow); });
-    // The window manager may close it (a close key): the view comes back all the same.
-    connect(fullScrWindow, &FullScreenWindow::closing, this, [this](QWidget* w) {
-        if (w == fullScrWindow) endFullScreen(w);
-    });
-    // Every key of the main window works in full screen too.
-    for (QAction* a : window->findChildren<QAction*>()) {
-        if (!a->shortcuts().isEmpty()) fullScrWindow->addAction(a);
-    }
-    fullScrWindow->setGeometry(bounds);
-
+void Controller::moveViewToFullScreen(const QRect& bounds) {
     originalFrame = myMovieView->geometry();
     viewParent = myMovieView->parentWidget();
     // A stand-in that takes space as the view does keeps its place in the main window's layout,
@@ -143,6 +122,36 @@ void Controller::beginFullScreen(QObject*) {
     myMovieView->setGeometry(0, 0, bounds.width(), bounds.height());
     myMovieView->setImageSize(QSizeF(bounds.size()));
     myMovieView->show();
+}
+
+void Controller::beginFullScreen(QObject*) {
+    // A second entry would save the full-screen frame as the view's frame and make a second
+    // window; full screen is simply kept.
+    if (fullScrWindow) return;
+
+    QRect bounds = fullScreenTarget();
+    if (firstTime) {
+        showFullScreenHint();
+        firstTime = false;
+    }
+    switchDisplayForCamera(bounds);
+    scrOrigin = QPointF(bounds.topLeft());
+
+    fullScrWindow = new FullScreenWindow;
+    setWindowDelegate(fullScrWindow);
+    connect(fullScrWindow, &FullScreenWindow::moved, this, &Controller::windowDidMove);
+    connect(fullScrWindow, &FullScreenWindow::escapePressed, this,
+            [this] { endFullScreen(fullScrWindow); });
+    // The window manager may close it (a close key): the view comes back all the same.
+    connect(fullScrWindow, &FullScreenWindow::closing, this, [this](QWidget* w) {
+        if (w == fullScrWindow) endFullScreen(w);
+    });
+    // Every key of the main window works in full screen too.
+    for (QAction* a : window->findChildren<QAction*>()) {
+        if (!a->shortcuts().isEmpty()) fullScrWindow->addAction(a);
+    }
+    fullScrWindow->setGeometry(bounds);
+    moveViewToFullScreen(bounds);
 
     fullScrWindow->show();
     fullScrWindow->raise();

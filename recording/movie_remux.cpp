@@ -29,6 +29,49 @@ int fail(int err, int& causeErrno) {
     return err;
 }
 
+// Makes an empty file beside dest for the rewrite. Returns 0 or an FFmpeg status.
+int make_temp_beside(const std::string& dest, TempFile& temp) {
+    const size_t slash = dest.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : dest.substr(0, slash);
+    std::string pattern = dir + "/.wobblescope-movie-XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return AVERROR(errno);
+    // The movie gets the permissions a newly created file gets, not the private ones of a
+    // temporary file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    ::close(fd);
+    temp.path = pattern;
+    return 0;
+}
+
+// Opens a standard movie at path with one track like ist, time scale 600 and the index at the
+// front, and writes its header. Returns 0 or an FFmpeg status.
+int open_standard_movie(av::OutputPtr& out, const AVStream& ist, const std::string& path,
+                        const std::string& title, int& causeErrno) {
+    AVFormatContext* rawOut = nullptr;
+    int err = avformat_alloc_output_context2(&rawOut, nullptr, "mov", path.c_str());
+    if (err < 0 || !rawOut) return err < 0 ? err : AVERROR(ENOMEM);
+    out.reset(rawOut);
+    AVStream* ost = avformat_new_stream(out.get(), nullptr);
+    if (!ost) return AVERROR(ENOMEM);
+    if ((err = avcodec_parameters_copy(ost->codecpar, ist.codecpar)) < 0) return err;
+    ost->time_base = AVRational{1, kMediaTimeScale};
+    if ((err = av_dict_set(&out->metadata, "title", title.c_str(), 0)) < 0) return err;
+    if ((err = avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE)) < 0)
+        return fail(err, causeErrno);
+
+    AVDictionary* opts = nullptr;
+    av_dict_set_int(&opts, "video_track_timescale", kMediaTimeScale, 0);
+    av_dict_set(&opts, "movflags", "faststart", 0);
+    err = avformat_write_header(out.get(), &opts);
+    av_dict_free(&opts);
+    if (err < 0) return fail(err, causeErrno);
+    if (ost->time_base.num != 1 || ost->time_base.den != kMediaTimeScale) return AVERROR(EINVAL);
+    return 0;
+}
+
 int rewrite(const std::string& source, const std::string& dest, const std::string& title,
             int64_t mediaDuration, int& causeErrno) {
     AVFormatContext* rawIn = nullptr;
@@ -41,38 +84,10 @@ int rewrite(const std::string& source, const std::string& dest, const std::strin
 
     // Beside the destination, so that the rename replaces it in one step.
     TempFile temp;
-    const size_t slash = dest.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : dest.substr(0, slash);
-    std::string pattern = dir + "/.wobblescope-movie-XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return fail(AVERROR(errno), causeErrno);
-    // The movie gets the permissions a newly created file gets, not the private ones of a
-    // temporary file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    ::close(fd);
-    temp.path = pattern;
-
-    AVFormatContext* rawOut = nullptr;
-    err = avformat_alloc_output_context2(&rawOut, nullptr, "mov", temp.path.c_str());
-    if (err < 0 || !rawOut) return err < 0 ? err : AVERROR(ENOMEM);
-    av::OutputPtr out(rawOut);
-    AVStream* ost = avformat_new_stream(out.get(), nullptr);
-    if (!ost) return AVERROR(ENOMEM);
-    if ((err = avcodec_parameters_copy(ost->codecpar, ist->codecpar)) < 0) return err;
-    ost->time_base = AVRational{1, kMediaTimeScale};
-    if ((err = av_dict_set(&out->metadata, "title", title.c_str(), 0)) < 0) return err;
-    if ((err = avio_open(&out->pb, temp.path.c_str(), AVIO_FLAG_WRITE)) < 0)
-        return fail(err, causeErrno);
-
-    AVDictionary* opts = nullptr;
-    av_dict_set_int(&opts, "video_track_timescale", kMediaTimeScale, 0);
-    av_dict_set(&opts, "movflags", "faststart", 0);
-    err = avformat_write_header(out.get(), &opts);
-    av_dict_free(&opts);
-    if (err < 0) return fail(err, causeErrno);
-    if (ost->time_base.num != 1 || ost->time_base.den != kMediaTimeScale) return AVERROR(EINVAL);
+    if ((err = make_temp_beside(dest, temp)) < 0) return fail(err, causeErrno);
+    av::OutputPtr out;
+    if ((err = open_standard_movie(out, *ist, temp.path, title, causeErrno)) < 0) return err;
+    AVStream* ost = out->streams[0];
 
     // The demuxer cannot know how long the last sample of a fragmented movie lasts: it is held
     // back one packet and given the rest of the media's duration.

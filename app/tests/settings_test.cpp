@@ -48,6 +48,7 @@ struct Garbage {
     const char* key;
     QVariant value;
 };
+void PrintTo(const Garbage& g, std::ostream* os) { *os << g.name; }
 
 class SettingsGarbage : public ::testing::TestWithParam<Garbage> {};
 
