@@ -15,6 +15,7 @@ struct ModeCase {
     int current;   // index of the mode in force, -1 for none
     int expected;  // index chosen for a 640 x 480 camera
 };
+void PrintTo(const ModeCase& c, std::ostream* os) { *os << c.name; }
 
 class NearestMode : public ::testing::TestWithParam<ModeCase> {};
 

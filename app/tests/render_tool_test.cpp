@@ -151,6 +151,7 @@ struct BadCase {
     std::vector<std::string> args;  // {in} and {out} are replaced
     const char* says;
 };
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
 
 class RenderToolBadInput : public RenderTool, public ::testing::WithParamInterface<BadCase> {};
 

@@ -251,6 +251,7 @@ struct BadStored {
     QVariant stored;
     QList<ScheduleRow> expected;  // empty: the default schedule
 };
+void PrintTo(const BadStored& c, std::ostream* os) { *os << c.name; }
 
 class StoredScheduleBad : public ::testing::TestWithParam<BadStored> {};
 

@@ -23,6 +23,7 @@ struct PaletteCase {
     std::string name;
     QColor window, button, text, highlight;
 };
+void PrintTo(const PaletteCase& c, std::ostream* os) { *os << c.name; }
 
 QPalette palette_of(const PaletteCase& c) {
     QPalette p(c.button, c.window);

@@ -14,6 +14,7 @@ struct SizeCase {
     std::string name;
     QSize window;  // device-independent pixels
 };
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
 
 // The bounding box of the pixels that are not black.
 QRect picture_box(const QImage& shot) {

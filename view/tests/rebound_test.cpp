@@ -61,6 +61,7 @@ TEST(ChangeCameraSize, FailingBoundsOrStartAreReportedWithTheirCodes) {
 struct SizeRuleCase {
     int w, h, expectW, expectH;
 };
+void PrintTo(const SizeRuleCase& c, std::ostream* os) { *os << c.w << "x" << c.h; }
 
 class CameraSizeRule : public ::testing::TestWithParam<SizeRuleCase> {};
 
