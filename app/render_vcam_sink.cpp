@@ -14,6 +14,8 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr double kUntimedRate = 30;  // pictures per second for inputs without times
+// How long the last pictures get to reach the viewer before the node goes away.
+constexpr auto kSettle = std::chrono::milliseconds(300);
 constexpr const char* kPipeWirePrefix = "pipewire:";
 constexpr const char* kV4l2Prefix = "v4l2:";
 
@@ -46,8 +48,8 @@ public:
             error_ = output_ + ": no picture was drawn, so there was nothing to show";
             return false;
         }
-        camera_->waitSent(1s);
-        std::this_thread::sleep_for(200ms);  // the consumer takes the last buffer
+        camera_->waitSent(2s);
+        std::this_thread::sleep_for(kSettle);
         const VirtualCamera::Stats st = camera_->stats();
         if (st.dropped > 0)
             std::fprintf(stderr, "wobblescope render: %lld of %lld pictures were dropped by %s\n",

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "camera_feed.h"
+#include "viewer_watch.h"
 
 namespace {
 
@@ -43,7 +44,9 @@ public:
     bool feed(const uint8_t* data, int rowBytes, int width, int height) override;
     bool consumerConnected() const override { return streaming_.load(); }
     bool waitConsumer(std::chrono::milliseconds timeout) const override {
-        return wait_for([this] { return streaming_.load(); }, timeout);
+        // Linked is not enough: a picture sent before the viewer's node runs is lost.
+        return wait_for([this] { return streaming_.load() && watch_ && watch_->running(); },
+                        timeout);
     }
     bool waitSent(std::chrono::milliseconds timeout) const override {
         return wait_for([this] { return mailbox_.idle() && backlog_ == 0; }, timeout);
@@ -87,6 +90,7 @@ private:
     pw_stream* stream_ = nullptr;
     spa_source* wake_ = nullptr;
     spa_source* timer_ = nullptr;
+    std::unique_ptr<ViewerWatch> watch_;  // made and destroyed with the loop locked
     spa_hook streamListener_{}, coreListener_{};
     pw_stream_events streamEvents_{};
     pw_core_events coreEvents_{};
@@ -106,6 +110,7 @@ private:
 PipeWireCamera::~PipeWireCamera() {
     if (loop_) {
         pw_thread_loop_lock(loop_);
+        watch_.reset();
         if (stream_) pw_stream_destroy(stream_);
         if (wake_) pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), wake_);
         if (timer_) pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), timer_);
@@ -157,6 +162,8 @@ bool PipeWireCamera::start(const std::string& name, int rate, std::string& error
     streamEvents_.state_changed = onStateChanged;
     streamEvents_.param_changed = onParamChanged;
     pw_stream_add_listener(stream_, &streamListener_, &streamEvents_, this);
+    watch_ = std::make_unique<ViewerWatch>();
+    watch_->start(core_, stream_);
     wake_ = pw_loop_add_event(pw_thread_loop_get_loop(loop_), onWake, this);
     timer_ = pw_loop_add_timer(pw_thread_loop_get_loop(loop_), onTimer, this);
     timespec first{0, kRetryNs}, every{0, kRetryNs};
@@ -294,7 +301,9 @@ void PipeWireCamera::onParamChanged(void* data, uint32_t id, const spa_pod* para
 }
 
 void PipeWireCamera::onCoreError(void* data, uint32_t id, int, int res, const char* message) {
-    if (id != PW_ID_CORE) return;
+    // Only a lost connection is fatal; an error about an object that went away (a viewer's
+    // node, say) is not.
+    if (id != PW_ID_CORE || res != -EPIPE) return;
     static_cast<PipeWireCamera*>(data)->fail(
         std::string("the PipeWire daemon went away (") + (message ? message : std::strerror(-res)) +
         ")");

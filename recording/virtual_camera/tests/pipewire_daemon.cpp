@@ -80,7 +80,7 @@ std::string read_text(const std::string& path) {
 }
 
 bool PipeWireDaemon::start(std::string& why) {
-    for (const char* program : {"pipewire", "wireplumber", "dbus-run-session"}) {
+    for (const char* program : {"pipewire", "wireplumber", "dbus-run-session", "pw-dump"}) {
         if (!on_path(program)) {
             why = std::string(program) + " is not installed (scripts/install-deps.sh installs it)";
             return false;
@@ -120,6 +120,15 @@ bool PipeWireDaemon::start(std::string& why) {
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    // Nodes are linked once the session manager has its own connection for exported objects.
+    // A slow one is waited for; one that never comes shows in the tests that need it.
+    const auto managerEnd = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (read_text(dir_ + "/objects.json").find("WirePlumber [export]") == std::string::npos) {
+        if (std::chrono::steady_clock::now() >= managerEnd) break;
+        ::unlink((dir_ + "/objects.json").c_str());
+        const pid_t dump = spawn_program({"pw-dump"}, dir_ + "/objects.json");
+        if (dump < 0 || wait_program(dump, std::chrono::seconds(5)) == -1) stop_program(dump);
     }
     return true;
 }
