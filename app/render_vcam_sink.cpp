@@ -19,7 +19,9 @@ constexpr auto kSettle = std::chrono::milliseconds(300);
 constexpr const char* kPipeWirePrefix = "pipewire:";
 constexpr const char* kV4l2Prefix = "v4l2:";
 
-bool starts_with(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+bool starts_with(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
 
 class VirtualCameraSink : public PictureSink {
 public:
@@ -69,7 +71,8 @@ private:
                                                       static_cast<int>(kUntimedRate), why);
         if (!camera_) return failed(why);
         if (!target_.v4l2 && !camera_->consumerConnected()) {
-            std::fprintf(stderr, "wobblescope render: waiting for a program to open the camera %s\n",
+            std::fprintf(stderr,
+                         "wobblescope render: waiting for a program to open the camera %s\n",
                          target_.name.c_str());
             while (!camera_->waitConsumer(1s))
                 if (const std::string f = camera_->failure(); !f.empty()) return failed(f);

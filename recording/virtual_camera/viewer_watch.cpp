@@ -36,9 +36,9 @@ void ViewerWatch::onGlobal(void* data, uint32_t id, uint32_t, const char* type, 
     if (!out || !in) return;
     const uint32_t ours = pw_stream_get_node_id(self->stream_);
     if (ours == SPA_ID_INVALID || std::strtoul(out, nullptr, 10) != ours) return;
-    auto* node = static_cast<pw_proxy*>(pw_registry_bind(
-        self->registry_, static_cast<uint32_t>(std::strtoul(in, nullptr, 10)),
-        PW_TYPE_INTERFACE_Node, PW_VERSION_NODE, 0));
+    auto* node = static_cast<pw_proxy*>(
+        pw_registry_bind(self->registry_, static_cast<uint32_t>(std::strtoul(in, nullptr, 10)),
+                         PW_TYPE_INTERFACE_Node, PW_VERSION_NODE, 0));
     if (!node) return;
     Viewer& v = self->viewers_.emplace_back();
     v.owner = self;

@@ -111,7 +111,8 @@ bool PipeWireDaemon::start(std::string& why) {
     }
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     struct stat st;
-    while (::stat((dir_ + "/pipewire-0").c_str(), &st) != 0 || pipewire_ <= 0 || wireplumber_ <= 0) {
+    while (::stat((dir_ + "/pipewire-0").c_str(), &st) != 0 || pipewire_ <= 0 ||
+           wireplumber_ <= 0) {
         if (pipewire_ <= 0) pipewire_ = read_pid(dir_ + "/pipewire.pid");
         if (wireplumber_ <= 0) wireplumber_ = read_pid(dir_ + "/wireplumber.pid");
         if (std::chrono::steady_clock::now() >= end || wait_program(session_, {}) >= 0) {
@@ -153,11 +154,11 @@ void PipeWireDaemon::stop() {
 }
 
 bool CameraConsumer::start(const std::string& node, const std::string& format, int pictures) {
-    pid_ = spawn_program({"gst-launch-1.0", "-v", "pipewiresrc", "target-object=" + node,
-                          "num-buffers=" + std::to_string(pictures), "always-copy=true", "!",
-                          "video/x-raw,format=" + format, "!", "filesink",
-                          "location=" + dir_ + "/" + tag_ + ".raw"},
-                         dir_ + "/" + tag_ + ".log");
+    pid_ = spawn_program(
+        {"gst-launch-1.0", "-v", "pipewiresrc", "target-object=" + node,
+         "num-buffers=" + std::to_string(pictures), "always-copy=true", "!",
+         "video/x-raw,format=" + format, "!", "filesink", "location=" + dir_ + "/" + tag_ + ".raw"},
+        dir_ + "/" + tag_ + ".log");
     return pid_ > 0;
 }
 
@@ -171,7 +172,9 @@ int CameraConsumer::wait(std::chrono::milliseconds timeout) {
     return status;
 }
 
-bool CameraConsumer::running() { return pid_ > 0 && wait(std::chrono::milliseconds(0)) == -1; }
+bool CameraConsumer::running() {
+    return pid_ > 0 && wait(std::chrono::milliseconds(0)) == -1;
+}
 
 std::vector<uint8_t> CameraConsumer::bytes() const {
     const std::string s = read_text(dir_ + "/" + tag_ + ".raw");
