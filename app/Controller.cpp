@@ -31,7 +31,7 @@ void Controller::terminate(QObject*) { quitApplication(0); }
 
 void Controller::applicationDidFinishLaunching() {
     const CameraProcs& camera = myMovieView->cameraProcs;
-    if (!camera.setup_camera(*pipeline, *capture)) return quitApplication(1);
+    if (!setupCameraOrDemo()) return quitApplication(1);
     if (!myMovieView->setupCameraProcs()) return quitApplication(1);
 
     auto* timer = new QTimer(myMovieView);

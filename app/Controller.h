@@ -23,6 +23,7 @@
 #include "display_mode.h"
 #include "fullscreen_window.h"
 #include "schedule_logic.h"
+#include "v4l2_devices.h"
 #include "virtual_camera.h"
 
 #ifndef Q_MOC_RUN
@@ -30,10 +31,12 @@
 #endif
 
 class QAbstractButton;
+class QActionGroup;
 class QFileDialog;
 class QLabel;
 class QMainWindow;
 class QMenu;
+class QSocketNotifier;
 class QTableView;
 class QTimer;
 class ScheduleTableModel;
@@ -160,6 +163,35 @@ protected:
     QPointer<QWidget> viewPlaceholder;  // holds the view's place in the main window's layout
     QPointer<QWidget> viewParent;
     ContextMenuFilter* fullScrMenuFilter = nullptr;
+
+    // Camera choice
+    // (members and slots of the Camera menu and of a camera that goes away; bodies in
+    // controller_camera.cpp)
+public:
+    QMenu* cameraMenu = nullptr;  // the cameras found, "Demo Scene", "Open Video File..."
+    QString cameraDeviceDir = QStringLiteral("/dev");  // where V4L2 nodes are looked for
+    V4l2Probe cameraProbe = query_v4l2_card;            // a node's card name, if it is a camera
+public slots:
+    WOBBLE_AWAKE void awakeFromNibCamera();
+    // The first start-up step: setup_camera on the camera asked for (--camera, else the one
+    // remembered, else the default). When it fails and none was asked for, the alert offers
+    // "Use Demo Scene" and "Quit"; false when the application is to quit.
+    bool setupCameraOrDemo();
+    // Switches to `source` while running; a failure has shown its alert and keeps the old camera.
+    bool switchCamera(const QString& source);
+    void chooseCamera(QObject* sender);   // a Camera menu item; its "source" property
+    void openVideoFile(QObject* sender);  // asks for a file, then switches to it
+    // Lists the cameras found in cameraDeviceDir and marks the one in use.
+    void rebuildCameraMenu();
+    // (Re)starts the watch on cameraDeviceDir; the menu follows cameras plugged in and out.
+    void watchCameraDevices();
+    // Follows the camera going away and coming back: the view's overlay and the readout.
+    void followCameraLink();
+protected:
+    std::unique_ptr<DeviceWatch> deviceWatch;
+    QSocketNotifier* deviceNotifier = nullptr;  // reads deviceWatch
+    QActionGroup* cameraItems = nullptr;
+    bool cameraShownLost = false;
 
     // Virtual camera
     // (members and slots of the virtual camera; bodies in controller_virtual_camera.cpp)

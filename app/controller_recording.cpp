@@ -27,9 +27,10 @@ namespace {
 
 constexpr const char* kSaveDirectoryKey = "MovieFileSaveDirectory";
 constexpr const char* kMovieName = "WobbleMovie";  // not translated
-constexpr const char* kMovieSuffix = "mov";         // not translated
+constexpr const char* kMovieSuffix = "mov";        // not translated
 
-// The recording's failure texts, listed so that lupdate carries them into the catalogue.
+// The recording's failure texts (the failing step, then the cause and where the pictures are
+// kept), listed so that lupdate carries them into the catalogue.
 [[maybe_unused]] const char* const kKeys[] = {
     QT_TRANSLATE_NOOP("error_msg", "Cannot create new file"),
     QT_TRANSLATE_NOOP("error_msg", "FSPathMakeRef"),
@@ -45,6 +46,27 @@ constexpr const char* kMovieSuffix = "mov";         // not translated
     QT_TRANSLATE_NOOP("error_msg", "EndMediaEdits for Video"),
     QT_TRANSLATE_NOOP("error_msg", "InsertMediaIntoTrack for Video"),
     QT_TRANSLATE_NOOP("error_msg", "AddMovieResource"),
+    QT_TRANSLATE_NOOP("error_msg", "CloseMovieFile"),
+    QT_TRANSLATE_NOOP("error_msg", "The disk is full."),
+    QT_TRANSLATE_NOOP("error_msg", "The disk quota is used up."),
+    QT_TRANSLATE_NOOP("error_msg", "The movie file has reached the largest size allowed."),
+    QT_TRANSLATE_NOOP("error_msg", "The folder of the movie was removed."),
+    QT_TRANSLATE_NOOP("error_msg", "The disk is read-only."),
+    QT_TRANSLATE_NOOP("error_msg", "The movie's folder may not be written."),
+    QT_TRANSLATE_NOOP("error_msg", "The memory is used up."),
+    QT_TRANSLATE_NOOP("error_msg", "The disk could not be written."),
+    QT_TRANSLATE_NOOP("error_msg", "Writing the movie failed: %1."),
+    QT_TRANSLATE_NOOP("error_msg", "The recording was stopped; no picture could be kept."),
+    QT_TRANSLATE_NOOP("error_msg", "No picture of the recording could be kept."),
+    QT_TRANSLATE_NOOP("error_msg",
+                      "The recording was stopped; the picture recorded so far is in %2."),
+    QT_TRANSLATE_NOOP("error_msg", "The picture recorded is in %2."),
+    QT_TRANSLATE_NOOP("error_msg",
+                      "The recording was stopped; the %1 pictures recorded so far are in %2."),
+    QT_TRANSLATE_NOOP("error_msg", "The %1 pictures recorded are in %2."),
+    QT_TRANSLATE_NOOP("error_msg",
+                      "The compressor refused the picture; another compressor (File > "
+                      "Compression Settings) may take it."),
     QT_TRANSLATE_NOOP("error_msg", "setup_rec_frame_pixmap"),
     QT_TRANSLATE_NOOP("error_msg", "OpenDefaultComponent"),
     QT_TRANSLATE_NOOP("error_msg", "SCDefaultPixMapSettings"),
@@ -71,8 +93,8 @@ void add_recording_options(QFileDialog* panel, uint32_t codecType) {
     Ui::RecordingOptions form;
     form.setupUi(options);
     const CodecInfo* info = find_codec_info(codecType);
-    form.compressorName->setText(
-        info ? QCoreApplication::translate("CompressionDialog", info->name) : QString());
+    form.compressorName->setText(info ? QCoreApplication::translate("CompressionDialog", info->name)
+                                      : QString());
     if (auto* grid = qobject_cast<QGridLayout*>(panel->layout()))
         grid->addWidget(options, grid->rowCount(), 0, 1, grid->columnCount());
 }
@@ -86,15 +108,15 @@ void Controller::awakeRecording() {
         return;
     }
     myMovieView->recordingState = recording;
-    myMovieView->setRecordingHook(&recording->RecordingOn, [this](const uint8_t* data, int rowBytes) {
-        return add_media_samples(*recording, *pipeline, data, rowBytes);
-    });
+    myMovieView->setRecordingHook(
+        &recording->RecordingOn, [this](const uint8_t* data, int rowBytes) {
+            return add_media_samples(*recording, *pipeline, data, rowBytes);
+        });
     // A frame that failed has ended the recording; the alert waits until the view has painted.
     recording->recordingAborted = [this](const char* message, int16_t code) {
         recButton->setChecked(false);
-        QTimer::singleShot(0, this, [text = std::string(message), code] {
-            error_msg(text.c_str(), code);
-        });
+        QTimer::singleShot(0, this,
+                           [text = std::string(message), code] { error_msg(text.c_str(), code); });
     };
     connect(this, &Controller::willTerminate, this, &Controller::finishRecordingBeforeQuit);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Controller::finishRecordingBeforeQuit);

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include <QStringList>
+
 class QLocale;
 class QTranslator;
 
@@ -16,6 +18,12 @@ std::string catalogue_lookup(const char* key);
 
 // Shows the critical alert with one default button and returns once it is dismissed.
 void critical_alert(const std::string& title, const std::string& text, const std::string& button);
+
+// The next critical alert offers `buttons` instead of "OK", the first as its default; an empty
+// list takes the offer back. alert_choice() then tells which was pressed: its index, or -1 when
+// the offer was not shown (no alert came, or a test's sink took it).
+void offer_alert_choice(const QStringList& buttons);
+int alert_choice();
 
 // Makes error_msg use the two functions above.
 void install_error_alert();

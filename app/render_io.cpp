@@ -10,7 +10,9 @@
 
 namespace {
 
-std::string errno_text() { return std::strerror(errno); }
+std::string errno_text() {
+    return std::strerror(errno);
+}
 
 class RawSource : public FrameSource {
 public:
@@ -60,7 +62,10 @@ public:
     }
     std::string error() const override { return error_; }
 
+    long long pictures() const override { return pictures_; }
+
     bool write(const uint8_t* data, int rowBytes, int width, int height, double) override {
+        ++pictures_;
         line_.resize(3 * static_cast<size_t>(width));
         for (int y = 0; y < height; ++y) {
             const uint8_t* px = data + static_cast<size_t>(y) * rowBytes;
@@ -78,15 +83,25 @@ public:
     }
 
     bool finish() override {
-        const bool ok = std::fflush(f_) == 0 && std::fclose(f_) == 0;
-        f_ = nullptr;
-        if (!ok) {
-            error_ = path_ + ": write error: " + errno_text();
+        if (pictures_ == 0) {
+            abort();
+            error_ = path_ + ": no picture was drawn, so there is nothing to write";
+            return false;
+        }
+        if (!close()) {
             std::remove(temp_.c_str());
             return false;
         }
         if (std::rename(temp_.c_str(), path_.c_str()) != 0) {
             error_ = path_ + ": cannot move the finished output into place: " + errno_text();
+            std::remove(temp_.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    bool finishPartial() override {
+        if (pictures_ == 0 || !close()) {
             std::remove(temp_.c_str());
             return false;
         }
@@ -100,6 +115,14 @@ public:
     }
 
 private:
+    bool close() {
+        const bool ok = std::fflush(f_) == 0 && std::fclose(f_) == 0;
+        f_ = nullptr;
+        if (!ok) error_ = path_ + ": write error: " + errno_text();
+        return ok;
+    }
+
+    long long pictures_ = 0;
     FILE* f_;
     std::string path_, temp_, error_;
     std::vector<uint8_t> line_;
@@ -110,7 +133,8 @@ private:
 std::unique_ptr<FrameSource> open_raw_source(const std::string& path, int width, int height,
                                              std::string& error) {
     const long long frameBytes = 4LL * width * height;
-    if (path == "-") return std::make_unique<RawSource>(stdin, false, "standard input", width, height, -1);
+    if (path == "-")
+        return std::make_unique<RawSource>(stdin, false, "standard input", width, height, -1);
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
         error = path + ": cannot open: " + errno_text();
@@ -142,7 +166,7 @@ std::unique_ptr<FrameSource> open_raw_source(const std::string& path, int width,
 }
 
 std::unique_ptr<PictureSink> open_rgb_sink(const std::string& path, std::string& error) {
-    const std::string temp = path + ".part";
+    const std::string temp = partial_name(path);
     FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) {
         error = path + ": cannot create: " + errno_text();

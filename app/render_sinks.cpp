@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,7 +25,7 @@ struct QualityName {
     int32_t value;
 };
 constexpr QualityName kQualities[] = {
-    {"least", codecMinQuality}, {"low", codecLowQuality},   {"normal", codecNormalQuality},
+    {"least", codecMinQuality}, {"low", codecLowQuality},  {"normal", codecNormalQuality},
     {"high", codecHighQuality}, {"best", codecMaxQuality}, {"lossless", codecLosslessQuality},
 };
 
@@ -35,10 +36,21 @@ constexpr QualityName kQualities[] = {
 class MovieSink : public PictureSink {
 public:
     MovieSink(std::string path, std::string temp, uint32_t codecType, int32_t quality)
-        : path_(std::move(path)), temp_(std::move(temp)), codecType_(codecType),
+        : path_(std::move(path)),
+          temp_(std::move(temp)),
+          codecType_(codecType),
           quality_(quality) {}
     ~MovieSink() override { abort(); }
     std::string error() const override { return error_; }
+    long long pictures() const override { return pictures_; }
+
+    std::string refuseSize(int width, int height) const override {
+        if (codecType_ == kH264CodecType && (width < 2 || height < 2))
+            return "H.264 (avc1) needs pictures of at least 2 x 2 pixels; the working size is " +
+                   std::to_string(width) + " x " + std::to_string(height) +
+                   " (choose another --codec)";
+        return "";
+    }
 
     bool write(const uint8_t* data, int rowBytes, int width, int height, double time) override {
         if (!started_) {
@@ -53,15 +65,29 @@ public:
         }
         int32_t duration = kFirstFrameDuration;
         if (r_.RecMediaDuration != 0 && time >= 0 && prevTime_ >= 0) {
-            const long long d = std::llround(time * kMovieTimeScale) -
-                                std::llround(prevTime_ * kMovieTimeScale);
+            const long long d =
+                std::llround(time * kMovieTimeScale) - std::llround(prevTime_ * kMovieTimeScale);
             duration = static_cast<int32_t>(d < 1 ? 1 : d > INT32_MAX ? INT32_MAX : d);
         }
         prevTime_ = time;
         if (!add_timed_media_sample(r_, geometry_, data, rowBytes, duration))
-            return failed("a frame could not be added to the movie");
+            return kept("a frame could not be added to the movie");
+        ++pictures_;
         return true;
     }
+
+    bool finishPartial() override {
+        if (!started_ || pictures_ == 0) {
+            abort();
+            return false;
+        }
+        started_ = false;
+        keptPartial_ = true;
+        if (!finish_recording(r_)) return kept("the movie could not be completed");
+        return true;
+    }
+
+    bool keptPartial() const override { return keptPartial_; }
 
     bool finish() override {
         if (!started_) {
@@ -70,10 +96,7 @@ public:
             return false;
         }
         started_ = false;
-        if (!finish_recording(r_)) {
-            std::remove(temp_.c_str());
-            return failed("the movie could not be completed");
-        }
+        if (!finish_recording(r_)) return kept("the movie could not be completed");
         if (std::rename(temp_.c_str(), path_.c_str()) != 0) {
             error_ = path_ + ": cannot move the finished movie into place: " + std::strerror(errno);
             std::remove(temp_.c_str());
@@ -85,10 +108,18 @@ public:
     void abort() override {
         cancel_recording(r_);
         started_ = false;
-        std::remove(temp_.c_str());
+        if (!keptPartial_) std::remove(temp_.c_str());
     }
 
 private:
+    // A failure of the recording keeps the pictures it could under OUTPUT.part, as its alert
+    // said; they are not removed afterwards.
+    bool kept(const std::string& why) {
+        struct stat st;
+        keptPartial_ = ::stat(temp_.c_str(), &st) == 0;
+        return failed(why);
+    }
+
     bool failed(const std::string& why) {
         error_ = path_ + ": " + why + " (see the error above)";
         return false;
@@ -99,7 +130,8 @@ private:
     int32_t quality_;
     RecordingState r_;
     PipelineState geometry_;  // only the working size is used
-    bool started_ = false;
+    bool started_ = false, keptPartial_ = false;
+    long long pictures_ = 0;
     double prevTime_ = -1;  // s
 };
 
@@ -116,8 +148,8 @@ std::unique_ptr<PictureSink> open_movie_sink(const std::string& path, const Sink
     const CodecInfo* codec = find_codec_info(kJPEGCodecType);
     if (!options.codec.empty()) {
         codec = nullptr;
-        for (uint32_t t : {kJPEGCodecType, kH264CodecType, kProRes422CodecType,
-                           kAnimationCodecType, kPNGCodecType, kRawCodecType})
+        for (uint32_t t : {kJPEGCodecType, kH264CodecType, kProRes422CodecType, kAnimationCodecType,
+                           kPNGCodecType, kRawCodecType})
             if (options.codec == find_codec_info(t)->option) codec = find_codec_info(t);
         if (!codec) {
             error = "unknown compressor '" + options.codec + "': use " + codec_names();
@@ -146,7 +178,7 @@ std::unique_ptr<PictureSink> open_movie_sink(const std::string& path, const Sink
         // Animation, PNG and None are lossless whatever the quality asked for.
         if (codec->hasQuality) quality = q->value;
     }
-    const std::string temp = path + ".part";
+    const std::string temp = partial_name(path);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         error = path + ": cannot create: " + std::strerror(errno);
@@ -158,8 +190,8 @@ std::unique_ptr<PictureSink> open_movie_sink(const std::string& path, const Sink
 
 }  // namespace
 
-std::unique_ptr<PictureSink> open_picture_sink(const std::string& output, const SinkOptions& options,
-                                               std::string& error) {
+std::unique_ptr<PictureSink> open_picture_sink(const std::string& output,
+                                               const SinkOptions& options, std::string& error) {
     if (ends_with(output, ".rgb")) {
         if (!options.codec.empty() || !options.quality.empty()) {
             error = "--codec and --quality apply to movie outputs only";

@@ -60,6 +60,9 @@ public:
         return true;
     }
 
+    // A camera keeps nothing to complete: an interrupted run just stops showing.
+    bool finishPartial() override { return false; }
+    long long pictures() const override { return count_; }
     void abort() override { camera_.reset(); }
     std::string error() const override { return error_; }
 

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QMainWindow>
 #include <QTimer>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "interface_file.h"
 #include "pipeline_state.h"
 #include "recording.h"
+#include "signal_quit.h"
 
 namespace {
 
@@ -102,6 +104,9 @@ int window_main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    // QApplication took the user's locale for C's number format too: FFmpeg's parser then reads
+    // "0.015" wrongly. What is shown keeps the user's format through QLocale.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Wobblescope"));
     QApplication::setApplicationVersion(QStringLiteral(WOBBLE_VERSION));
     install_translation(QLocale());
@@ -118,6 +123,8 @@ int window_main(int argc, char** argv) {
     controller.recording = &recording;
     controller.virtualCameraArgument = std::move(options.virtualCamera);
     load_interface_file(controller, pipeline, viewState, capture);
+    // SIGTERM, SIGINT and SIGHUP quit as the Quit menu item does.
+    const QuitSignals quitSignals([&controller](int sig) { controller.quitApplication(128 + sig); });
     controller.window->show();
     QTimer::singleShot(0, &controller, &Controller::applicationDidFinishLaunching);
     return QApplication::exec();

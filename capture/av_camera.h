@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The FFmpeg side of the camera: opens a camera device, a video file or a libavfilter source,
-// decodes its pictures to A, R, G, B bytes, keeps the newest one on a reader thread and scales
-// pictures with libswscale. No FFmpeg type appears here.
+// The FFmpeg side of the camera: opens a camera device, a video file or a libavfilter source
+// (av_input_open.cpp), decodes its pictures to A, R, G, B bytes (av_decode.cpp), keeps the newest
+// one on a reader thread (camera_reader.cpp) and scales pictures with libswscale (av_scale.cpp).
+// No FFmpeg type appears here.
 #pragma once
 
 #include <chrono>
@@ -33,12 +34,13 @@ struct CameraSource {
     std::string url;
     bool device = false;  // a live device that paces itself
     bool file = false;    // a file: seekable, paced by its own timestamps and looped live
+                          // (a named pipe is neither device nor file: paced, never looped)
 };
 
 // "" is the platform's default camera (the first V4L2 device on Linux), "demo" the built-in
 // scene, "lavfi:GRAPH" a libavfilter source, "v4l2:PATH", "avfoundation:NAME", "dshow:NAME" a
 // device of that kind, a path under /dev/ a V4L2 device, anything else a video file. Returns
-// false (with why) when the default camera is asked for and none is found.
+// false (with why: "no camera found") when the default camera is asked for and none is found.
 bool resolve_camera_source(const std::string& source, CameraSource& out, std::string& why);
 
 // One camera found on this machine.
@@ -59,7 +61,8 @@ public:
 
     // Opens the input (the container or device only). live: a file starts over at its end, a
     // packet that cannot be decoded is skipped. On failure returns null, with the FFmpeg status
-    // and a text that names the input.
+    // and why in plain words, naming the input: "/dev/video9: No such file or directory".
+    // Numbers in the source text are read in the C locale, whatever the process's locale.
     static std::unique_ptr<AvInput> open(const std::string& source, bool live, int& status,
                                          std::string& error);
     ~AvInput();
@@ -68,6 +71,9 @@ public:
     int findStreamInfo();
     // Picks the best video stream and opens its decoder. Returns 0 or a status.
     int openVideo();
+    // The size of the pictures read gives from now on, reached in the same libswscale pass that
+    // converts them; 0 x 0 (the start) is each picture's own size.
+    void setOutputSize(int width, int height);
 
     int width() const;             // pixels, of the video stream; 0 before openVideo
     int height() const;            // pixels
@@ -79,7 +85,7 @@ public:
     // Makes a read in progress, and every later one, give up (End) soon. Any thread may call it.
     void interrupt();
 
-    // Decodes the next picture into out, converted to A, R, G, B at its own size.
+    // Decodes the next picture into out, converted to A, R, G, B at the output size.
     Read read(ArgbFrame& out);
     int status() const;                // FFmpeg status of the last failure
     const std::string& error() const;  // text of the last failure, naming the input
@@ -121,6 +127,9 @@ public:
     void start();
     // No picture decoded from now on is kept; the one waiting is dropped. Returns at once.
     void stop();
+    // Pictures decoded from now on come at this size (0 x 0: the input's own), converted and
+    // scaled in one pass on the reader thread. One decoded meanwhile may still have the old size.
+    void setPictureSize(int width, int height);
     // Moves the newest picture not taken yet into frame (frame's old buffer goes back to the
     // reader). False when there is none.
     bool takeNewest(ArgbFrame& frame);

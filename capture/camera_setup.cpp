@@ -11,8 +11,8 @@
 
 namespace {
 
-bool fail(const char* text, int16_t code) {
-    error_msg(text, code);
+bool fail(const char* text, int16_t code, const std::string& cause = std::string()) {
+    error_msg(text, code, cause);
     return false;
 }
 
@@ -28,12 +28,18 @@ const char* const kCameraSourceHelp =
 bool setup_camera(PipelineState& s, CaptureState& c) {
     if (int16_t err = narrow_status(av_enter_movies())) return fail("EnterMovies", err);
 
-    c.theSeqGrabber = SeqGrabber::open(c.cameraSource);
-    if (!c.theSeqGrabber) return fail("OpenDefaultComponent SeqGrabComponentType", 0);
+    std::string why;
+    c.theSeqGrabber = SeqGrabber::open(c.cameraSource, &why);
+    if (!c.theSeqGrabber) return fail("OpenDefaultComponent SeqGrabComponentType", 0, why);
     SeqGrabber& g = *c.theSeqGrabber;
-    if (int16_t err = g.initialize()) return fail("SGInitialize", err);
+    // The default camera is named by its device from now on, so that it is the one reopened.
+    CameraSource resolved;
+    if (c.cameraSource.empty() && resolve_camera_source("", resolved, why) &&
+        resolved.format == "v4l2")
+        c.cameraSource = resolved.url;
+    if (int16_t err = g.initialize()) return fail("SGInitialize", err, g.lastError());
     if (int16_t err = g.newChannel(kVideoMediaType, &c.theVideoChannel))
-        return fail("SGNewChannel", err);
+        return fail("SGNewChannel", err, g.lastError());
 
     Rect16 rect;
     if (int16_t err = g.getSrcVideoBounds(c.theVideoChannel, rect))
@@ -57,6 +63,7 @@ bool setup_camera(PipelineState& s, CaptureState& c) {
     if (int16_t err = g.setGWorld(c.theGWorld.get())) return fail("SGSetGWorld", err);
 
     s.grabber = c.theSeqGrabber.get();
+    c.pipeline = &s;
     return true;
 }
 
@@ -79,8 +86,37 @@ bool install_grab_complete(CaptureState& c, FrameReceiver* view) {
 
 bool start_camera(CaptureState& c) {
     if (!c.theSeqGrabber) return fail("SGStartPreview", kNotInitializedErr);
-    if (int16_t err = c.theSeqGrabber->startPreview()) return fail("SGStartPreview", err);
+    if (int16_t err = c.theSeqGrabber->startPreview())
+        return fail("SGStartPreview", err, c.theSeqGrabber->lastError());
+    c.cameraLost = false;
+    c.lastPicture = std::chrono::steady_clock::now();
+    c.picturesSeen = c.theSeqGrabber->picturesDrawn();
     return true;
+}
+
+bool switch_camera(PipelineState& s, CaptureState& c, const std::string& source, int size) {
+    // The new camera is opened beside the old one, which goes on until this succeeds.
+    PipelineState trial;
+    CaptureState fresh;
+    fresh.cameraSource = source;
+    if (!setup_camera(trial, fresh)) return false;
+
+    close_camera(c);
+    c.reopen.reset();
+    c.cameraSource = source;
+    c.theSeqGrabber = std::move(fresh.theSeqGrabber);
+    c.theVideoChannel = fresh.theVideoChannel;
+    c.theGWorld = std::move(fresh.theGWorld);
+    c.srcBuffer = std::move(fresh.srcBuffer);
+    c.pipeline = &s;
+    s.LargeWidth = trial.LargeWidth;
+    s.LargeHeight = trial.LargeHeight;
+    s.LargeSrcRowBytes = trial.LargeSrcRowBytes;
+    s.srcData = c.srcBuffer.get();
+    s.grabber = c.theSeqGrabber.get();
+    if (!create_output_bitmaps(s)) return false;
+    setup_size_params(s, size, false);
+    return install_grab_complete(c, c.refCon) && start_camera(c);
 }
 
 void close_camera(CaptureState& c) {

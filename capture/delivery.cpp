@@ -11,7 +11,5 @@ int16_t MyGrabCompleteFunction(SGChannel c, int16_t bufferNum, uint8_t* done, vo
 }
 
 void camera_idle(CaptureState& c) {
-    // The grabber's status is not acted on here: a frame that did not complete is simply not
-    // ingested, and the next tick tries again.
-    if (c.theSeqGrabber) SGIdle(c.theSeqGrabber.get());
+    camera_idle_at(c, std::chrono::steady_clock::now());
 }

@@ -2,6 +2,7 @@
 #include "seq_grabber.h"
 
 #include <climits>
+#include <cstring>
 #include <new>
 
 #include "av_camera.h"
@@ -50,7 +51,6 @@ int16_t SeqGrabber::newChannel(uint32_t mediaType, SGChannel* out) {
     channel_->grabber = this;
     channel_->bounds.bottom = static_cast<int16_t>(input_->height());
     channel_->bounds.right = static_cast<int16_t>(input_->width());
-    scaler_ = std::make_unique<ArgbScaler>();
     front_ = std::make_unique<ArgbFrame>();
     reader_ = std::make_unique<CameraReader>(std::move(input_));
     *out = channel_.get();
@@ -81,6 +81,8 @@ int16_t SeqGrabber::setChannelBounds(SGChannel c, const Rect16& r) {
     if (!validChannel(c)) return kParamErr;
     if (!fitsWorld(r)) return kParamErr;
     c->bounds = r;
+    // The reader converts and scales each picture to the bounds in one pass.
+    if (reader_) reader_->setPictureSize(r.right - r.left, r.bottom - r.top);
     return 0;
 }
 
@@ -145,11 +147,15 @@ int16_t SeqGrabber::idle() {
     SGVideoChannel& c = *channel_;
     if (!fitsWorld(c.bounds)) return kParamErr;
     const int bw = c.bounds.right - c.bounds.left, bh = c.bounds.bottom - c.bounds.top;
+    // A picture decoded before the bounds last changed is dropped; the next one fits.
+    if (front_->width != bw || front_->height != bh) return 0;
     uint8_t* dst = world_->baseAddr + static_cast<ptrdiff_t>(c.bounds.top) * world_->rowBytes +
                    4 * static_cast<ptrdiff_t>(c.bounds.left);
-    if (!scaler_->scale(front_->pixels.data(), front_->width, front_->height, front_->rowBytes, dst,
-                        bw, bh, world_->rowBytes))
-        return kParamErr;
+    for (int y = 0; y < bh; ++y)
+        std::memcpy(dst + static_cast<ptrdiff_t>(y) * world_->rowBytes,
+                    front_->pixels.data() + static_cast<ptrdiff_t>(y) * front_->rowBytes,
+                    4 * static_cast<size_t>(bw));
+    ++drawn_;
     constexpr int16_t kBuffer = 0;  // the one offscreen world
     uint8_t done = 0;
     c.completeBuffer = kBuffer;
@@ -172,7 +178,8 @@ void SeqGrabber::close() {
 }
 
 std::string SeqGrabber::lastError() const {
-    return reader_ ? reader_->error() : std::string();
+    if (reader_) return reader_->error();
+    return input_ ? input_->error() : std::string();
 }
 
 int16_t SGGrabFrameComplete(SGChannel c, int16_t bufferNum, uint8_t* done) {

@@ -12,7 +12,6 @@
 
 class CameraReader;
 class AvInput;
-class ArgbScaler;
 struct ArgbFrame;
 
 // Statuses besides 0 (success) and FFmpeg's, which come narrowed to 16 bits (an errno-based
@@ -78,8 +77,9 @@ public:
     int16_t startPreview() override;
 
     bool previewing() const { return previewing_; }
+    long long picturesDrawn() const { return drawn_; }  // into the offscreen world, since open
     CameraReader* reader() const { return reader_.get(); }
-    std::string lastError() const;  // the input's failure, when it ended with one
+    std::string lastError() const;  // the input's failure in plain words, when it had one
 
 private:
     SeqGrabber();
@@ -89,11 +89,11 @@ private:
     std::unique_ptr<AvInput> input_;  // until SGNewChannel hands it to the reader
     std::unique_ptr<CameraReader> reader_;
     std::unique_ptr<SGVideoChannel> channel_;
-    std::unique_ptr<ArgbScaler> scaler_;
     std::unique_ptr<ArgbFrame> front_;  // the picture being drawn; its buffer is reused
     GWorld* world_ = nullptr;
     bool initialized_ = false;
     bool previewing_ = false;
+    long long drawn_ = 0;
 };
 
 // QTNewGWorldFromPtr: an offscreen world of pixelFormat (32: A, R, G, B) over memory the caller

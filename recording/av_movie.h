@@ -51,10 +51,11 @@ public:
     // Opens the encoder of the current settings for frames of the pixel map's size (srcRect
     // null: the whole map). desc stays valid until compressSequenceEnd.
     int16_t compressSequenceBegin(PixMapHandle pm, const Rect16* srcRect, ImageDescription** desc);
-    // Compresses rect of the pixel map as the next frame. data stays valid until the next call;
-    // notSyncFlag is nonzero unless the frame is a key frame. Allocates nothing of its own.
+    // Compresses rect of the pixel map as the next frame, which starts at mediaTime (1/600 s,
+    // rising from frame to frame; negative: 1/15 s after the previous frame). data stays valid
+    // until the next call; notSyncFlag is nonzero unless the frame is a key frame.
     int16_t compressSequenceFrame(PixMapHandle pm, const Rect16& rect, const uint8_t** data,
-                                  int32_t* size, int16_t* notSyncFlag);
+                                  int32_t* size, int16_t* notSyncFlag, int64_t mediaTime = -1);
     // Drains and closes the encoder; without an open sequence it does nothing.
     int16_t compressSequenceEnd();
     bool inSequence() const;
@@ -75,7 +76,11 @@ struct PreviewImage {
 int16_t compress_preview(const SCSpatialSettings& spatial, const SCTemporalSettings& temporal,
                          PixMapHandle pm, PreviewImage& out);
 
-// A QuickTime movie file being written: one movie, tracks of video media.
+// A QuickTime movie file being written. While samples are added the file is a fragmented movie
+// that a player reads at every moment: a fragment is cut at a key frame once it holds half a
+// second, and at any frame before it would hold more than a second, so a crash loses at most the
+// last second. addMovieResource rewrites it, packet for packet, into a standard movie with its
+// index at the front.
 class MovieFile {
 public:
     // Creates the file at path, replacing any file there, with an empty movie.
@@ -91,24 +96,51 @@ public:
     // track's description and writes the file's header. sampleFlags nonzero: not a sync sample.
     int16_t addMediaSample(int media, const uint8_t* data, int32_t size, int32_t duration,
                            const ImageDescription* desc, int16_t sampleFlags);
+    // Writes the last fragment.
     int16_t endMediaEdits(int media);
     // Sum of the durations of the samples added, in media units.
     int64_t getMediaDuration(int media) const;
     // Places media time [mediaTime, mediaTime + duration) in the track from trackStart on.
     int16_t insertMediaIntoTrack(int track, int64_t trackStart, int64_t mediaTime,
                                  int64_t duration, Fixed rate);
-    // Writes the movie, named name, into its file and flushes it.
+    // Completes the fragmented file and rewrites it as a standard movie named name at the
+    // destination (the file's own path unless set). On failure the fragmented file stays.
     int16_t addMovieResource(const std::string& name);
     // Closes the file; later calls do nothing.
     int16_t closeMovieFile();
     // Samples added so far.
     int64_t sampleCount() const;
 
+    // Samples in complete fragments on disk: what a reader finds whatever happens next.
+    int64_t keptSamples() const;
+    // What went wrong with the file, as an errno value (ENOSPC, EFBIG, ENOENT, EIO...), 0 while
+    // nothing did.
+    int failureErrno() const;
+    // Whether the file has been removed from its folder (the folder deleted, say).
+    bool fileGone();
+    // Cuts off whatever follows the last complete fragment, so the file holds keptSamples()
+    // samples that every reader decodes.
+    void keepCompleteFragments();
+    // The rewrite of addMovieResource alone, of the complete fragments: for a file whose writing
+    // failed and was cut back.
+    int16_t rewriteAsStandardMovie(const std::string& name);
+    // Where addMovieResource puts the standard movie; the file's path by default.
+    void setDestination(const std::string& path);
+    const std::string& destination() const;
+
 private:
     MovieFile();
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// Rewrites the fragmented movie at source into a standard movie named title at dest: the same
+// packets, times and key frames in one track of time scale 600, the index at the front; the
+// last sample lasts until mediaDuration (1/600 s). It is written under a temporary name beside
+// dest and renamed into place. Returns 0 or a status; causeErrno receives the errno value behind
+// a failure.
+int16_t rewrite_standard_movie(const std::string& source, const std::string& dest,
+                               const std::string& title, int64_t mediaDuration, int& causeErrno);
 
 // Removes the file at path.
 int16_t delete_movie_file(const std::string& path);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -10,12 +11,12 @@
 namespace {
 
 constexpr Fixed k72dpi = 72 * kFixed1;
-constexpr int kMaxRowBytes = 0x3FFF;  // a pixel map's row length leaves the two flag bits clear
+constexpr int kMaxWidth = (INT32_MAX - 16) / 4;  // pixels: a row's length fits its field
 
 void fill_pixmap(PixMap& pm, uint8_t* pixels, int rowBytes, const Rect16& bounds) {
     pm = PixMap{};
     pm.baseAddr = pixels;
-    pm.rowBytes = static_cast<int16_t>(rowBytes);
+    pm.rowBytes = rowBytes;
     pm.bounds = bounds;
     pm.hRes = k72dpi;
     pm.vRes = k72dpi;
@@ -33,14 +34,15 @@ bool setup_rec_frame_pixmap(RecordingState& r, const PipelineState& s) {
         return true;
     if (r.RecFrameRect.right > 0 && r.recFrameBuffer) r.recFrameBuffer.reset();
 
-    const int rowBytes = 4 * s.Width + 16;
-    // A size whose rows or lines do not fit the pixel map's 16-bit fields cannot be recorded.
-    if (s.Width <= 0 || s.Height <= 0 || rowBytes > kMaxRowBytes || s.Height > INT16_MAX) {
+    // A size whose lines do not fit the pixel map's 16-bit bounds cannot be recorded.
+    if (s.Width <= 0 || s.Height <= 0 || s.Width > kMaxWidth || s.Width > INT16_MAX ||
+        s.Height > INT16_MAX) {
         r.MoviePixMap = nullptr;
         r.RecFrameRect = Rect16{};
         error_msg("setup_rec_frame_pixmap", 0);
         return false;
     }
+    const int rowBytes = 4 * s.Width + 16;
     r.RecFrameRect.bottom = static_cast<int16_t>(s.Height);
     r.RecFrameRect.right = static_cast<int16_t>(s.Width);
     r.RecFramePM = PixMap{};
@@ -76,8 +78,8 @@ void copy_bm_to_pm(const PipelineState& s, const uint8_t* source, int sourceRowB
 
 int16_t new_gworld(OffscreenWorld& world, const Rect16& rect) {
     const int w = rect.right - rect.left, h = rect.bottom - rect.top;
+    if (w <= 0 || h <= 0 || w > kMaxWidth - 4) return paramErr;
     const int rowBytes = (4 * w + 15) & ~15;
-    if (w <= 0 || h <= 0 || rowBytes > kMaxRowBytes) return paramErr;
     world.pixels.reset(new (std::nothrow) uint8_t[static_cast<size_t>(rowBytes) * h]());
     if (!world.pixels) return memFullErr;
     fill_pixmap(world.pm, world.pixels.get(), rowBytes, rect);

@@ -43,21 +43,83 @@ bool fail_setup(RecordingState& r, const char* message, int16_t err) {
     return false;
 }
 
+// The errno value behind a status, when the status is one.
+int status_errno(int16_t status) {
+    return status < 0 && status > -4096 ? -status : 0;
+}
+
+// What became of a movie that was ended: the pictures kept and where they are.
+struct Ending {
+    const char* message = nullptr;  // the first step that failed; null when none did
+    int16_t code = 0;
+    int cause = 0;  // errno value
+    int64_t kept = 0;
+    std::string where;
+};
+
+void note(Ending& e, const char* message, int16_t code, int cause) {
+    if (e.message) return;
+    e.message = message;
+    e.code = code;
+    e.cause = cause;
+}
+
+// Ends the movie, keeping every picture that reached the disk: completed as a standard movie
+// where that works, else left as its complete fragments; saved in the home folder when its own
+// folder was removed; removed only when it holds no picture at all.
+Ending end_movie(RecordingState& r, Ending e) {
+    MovieFile& movie = *r.RecMovie;
+    const bool moved = movie.fileGone();
+    if (moved) movie.setDestination(home_movie_path(r.RecFSSpec));
+    if (int16_t err = r.RecVideoCI->compressSequenceEnd())
+        note(e, "SCCompressSequenceEnd for Video", err, 0);
+    r.RecImageDesc = nullptr;
+    bool complete = movie.failureErrno() == 0 || moved;
+    if (complete) {
+        if (int16_t err = movie.endMediaEdits(r.RecVideoMedia)) {
+            note(e, "EndMediaEdits for Video", err, movie.failureErrno());
+            complete = false;
+        }
+    }
+    if (complete) {
+        if (int16_t err = movie.insertMediaIntoTrack(
+                r.RecVideoTrack, 0, 0, movie.getMediaDuration(r.RecVideoMedia), kFixed1))
+            note(e, "InsertMediaIntoTrack for Video", err, 0);
+        if (int16_t err = movie.addMovieResource(kMovieName)) {
+            note(e, "AddMovieResource", err, movie.failureErrno());
+            complete = false;
+        }
+    }
+    if (!complete && !moved) {
+        // What could not be written is cut off; the rest is still worth a standard movie.
+        movie.keepCompleteFragments();
+        if (movie.keptSamples() > 0) movie.rewriteAsStandardMovie(kMovieName);
+    }
+    e.kept = complete ? movie.sampleCount() : moved ? 0 : movie.keptSamples();
+    e.where = complete ? movie.destination() : r.RecFSSpec;
+    if (int16_t err = movie.closeMovieFile()) note(e, "CloseMovieFile", err, status_errno(err));
+    if (moved) note(e, "AddMovieResource", -ENOENT, ENOENT);
+    r.RecMovie.reset();
+    r.RecFRefNum = 0;
+    if (e.kept == 0 && !moved) delete_movie_file(r.RecFSSpec);
+    return e;
+}
+
 // A frame failed: the recording ends before the failure is reported, since an alert's event
 // loop goes on drawing (and would otherwise record) frames.
 bool fail_frame(RecordingState& r, const char* message, int16_t err) {
     r.RecordingOn = 0;
-    delete_movie(r);
+    Ending e;
+    // The file's own failure names the cause; a compressor's status is no errno value.
+    const int cause = r.RecMovie->failureErrno();
+    note(e, message, err, cause ? cause : err == memFullErr ? ENOMEM : 0);
+    e = end_movie(r, e);
+    const std::string text =
+        recording_failure_text(e.message, e.code, e.cause, e.kept, e.where, true);
     if (r.recordingAborted)
-        r.recordingAborted(message, err);
+        r.recordingAborted(text.c_str(), 0);
     else
-        error_msg(message, err);
-    return false;
-}
-
-bool fail_finish(RecordingState& r, const char* message, int16_t err) {
-    error_msg(message, err);
-    delete_movie(r);
+        error_msg(text.c_str(), 0);
     return false;
 }
 
@@ -96,8 +158,8 @@ bool setup_recording(RecordingState& r, const PipelineState& s, const std::strin
     r.RecFRefNum = 1;
     r.RecRTFrameDuration = kFirstFrameDuration;
 
-    if (int16_t err = r.RecMovie->newMovieTrack(s.Width * kFixed1, s.Height * kFixed1,
-                                                r.RecVideoTrack))
+    if (int16_t err =
+            r.RecMovie->newMovieTrack(s.Width * kFixed1, s.Height * kFixed1, r.RecVideoTrack))
         return fail_setup(r, "NewMovieTrack for Video", err);
     if (int16_t err = r.RecMovie->newTrackMedia(r.RecVideoTrack, fourcc("vide"), kMovieTimeScale,
                                                 r.RecVideoMedia))
@@ -137,8 +199,8 @@ bool add_timed_media_sample(RecordingState& r, const PipelineState& s, const uin
     r.RecRTFrameDuration = duration > 0 ? duration : 1;
     copy_bm_to_pm(s, bitmapData, rowBytes, r.MoviePixMap);
     if (r.RecMediaDuration == 0) {
-        if (int16_t err = r.RecVideoCI->compressSequenceBegin(r.MoviePixMap, nullptr,
-                                                              &r.RecImageDesc))
+        if (int16_t err =
+                r.RecVideoCI->compressSequenceBegin(r.MoviePixMap, nullptr, &r.RecImageDesc))
             return fail_frame(r, "SCCompressSequenceBegin", err);
     }
     Rect16 rect;
@@ -148,10 +210,10 @@ bool add_timed_media_sample(RecordingState& r, const PipelineState& s, const uin
     int32_t size = 0;
     int16_t notSync = 0;
     if (int16_t err = r.RecVideoCI->compressSequenceFrame(r.MoviePixMap, rect, &data, &size,
-                                                          &notSync))
+                                                          &notSync, r.RecMediaDuration))
         return fail_frame(r, "SCCompressSequenceFrame", err);
-    if (int16_t err = r.RecMovie->addMediaSample(r.RecVideoMedia, data, size,
-                                                 r.RecRTFrameDuration, r.RecImageDesc, notSync))
+    if (int16_t err = r.RecMovie->addMediaSample(r.RecVideoMedia, data, size, r.RecRTFrameDuration,
+                                                 r.RecImageDesc, notSync))
         return fail_frame(r, "AddMediaSample for Video", err);
     r.RecMediaDuration += r.RecRTFrameDuration;
     return true;
@@ -165,20 +227,11 @@ bool finish_recording(RecordingState& r) {
         delete_movie(r);
         return true;
     }
-    if (int16_t err = r.RecVideoCI->compressSequenceEnd())
-        return fail_finish(r, "SCCompressSequenceEnd for Video", err);
-    r.RecImageDesc = nullptr;
-    if (int16_t err = r.RecMovie->endMediaEdits(r.RecVideoMedia))
-        return fail_finish(r, "EndMediaEdits for Video", err);
-    if (int16_t err = r.RecMovie->insertMediaIntoTrack(
-            r.RecVideoTrack, 0, 0, r.RecMovie->getMediaDuration(r.RecVideoMedia), kFixed1))
-        return fail_finish(r, "InsertMediaIntoTrack for Video", err);
-    if (int16_t err = r.RecMovie->addMovieResource(kMovieName))
-        return fail_finish(r, "AddMovieResource", err);
-    r.RecMovie->closeMovieFile();
-    r.RecMovie.reset();
-    r.RecFRefNum = 0;
-    return true;
+    const Ending e = end_movie(r, Ending{});
+    if (!e.message) return true;
+    error_msg(recording_failure_text(e.message, e.code, e.cause, e.kept, e.where, false).c_str(),
+              0);
+    return false;
 }
 
 void cancel_recording(RecordingState& r) {

@@ -106,8 +106,8 @@ bool setup_recording(RecordingState& r, const PipelineState& s, const std::strin
 
 // Appends the picture just drawn (rowBytes per row) as one frame timed by the clock: the first
 // frame of a recording lasts 40 units, every later one 3 x the elapsed ms / 5, at least 1.
-// A failure ends the recording at once: RecordingOn is cleared, the file deleted and the
-// failure reported once (through recordingAborted when set).
+// A failure ends the recording at once: RecordingOn is cleared, the movie finished with every
+// picture that could be kept, and the failure reported once (through recordingAborted when set).
 bool add_media_samples(RecordingState& r, const PipelineState& s, const uint8_t* bitmapData,
                        int rowBytes);
 
@@ -115,12 +115,31 @@ bool add_media_samples(RecordingState& r, const PipelineState& s, const uint8_t*
 bool add_timed_media_sample(RecordingState& r, const PipelineState& s, const uint8_t* bitmapData,
                             int rowBytes, int32_t duration);
 
-// Ends the recording and completes the movie file. A recording that got no frame leaves no
-// file. A failure deletes the file.
+// Ends the recording and completes the movie file: a standard movie with its index at the front.
+// A recording that got no frame leaves no file. A failure keeps every picture that reached the
+// disk (the movie as it was written, cut back to its last complete fragment) and says in the
+// alert what happened and where the pictures are; a movie whose folder was removed is saved in
+// the home folder.
 bool finish_recording(RecordingState& r);
 
 // Ends a recording without keeping it: the file is deleted, nothing is reported.
 void cancel_recording(RecordingState& r);
+
+// ---- Failures of a recording, in words ----
+
+// The cause of a failure as a sentence, by errno value: "The disk is full." Empty when the
+// value says nothing a user could act on.
+std::string recording_cause_text(int causeErrno);
+// path with the home folder written as "~".
+std::string display_path(const std::string& path);
+// A free name for the movie named like `path` in the home folder (the temporary folder when
+// there is no home): "~/WobbleMovie.mov", else "~/WobbleMovie 2.mov", ...
+std::string home_movie_path(const std::string& path);
+// The alert of a failed recording: the looked-up message and code as error_msg shows them, then
+// the cause and where the kept pictures are ("The recording was stopped; the 94 pictures
+// recorded so far are in ~/WobbleMovie.mov.").
+std::string recording_failure_text(const char* message, int16_t code, int causeErrno,
+                                   int64_t keptPictures, const std::string& where, bool stopped);
 
 // Applies the settings of the render tool's --codec and --quality to the compressor (making it
 // if needed). Reports like the settings dialog and returns false when they are refused.

@@ -47,7 +47,9 @@ constexpr int16_t RGBDirect = 16;
 // this program stay zero.
 struct PixMap {
     uint8_t* baseAddr = nullptr;
-    int16_t rowBytes = 0;  // bytes; the two high (flag) bits stay clear
+    // bytes; 32 bits wide, so that rows of any working width fit (a 16-bit field with two flag
+    // bits would stop at 4091 pixels)
+    int32_t rowBytes = 0;
     Rect16 bounds;
     int16_t pmVersion = 0, packType = 0;
     int32_t packSize = 0;
@@ -60,8 +62,10 @@ struct PixMap {
 using PixMapPtr = PixMap*;
 using PixMapHandle = PixMap**;
 
-// Row length of a pixel map without its flag bits.
-inline int pixmap_row_bytes(PixMapHandle pm) { return (*pm)->rowBytes & 0x3FFF; }
+// Row length of a pixel map.
+inline int pixmap_row_bytes(PixMapHandle pm) {
+    return (*pm)->rowBytes;
+}
 
 struct SCSpatialSettings {
     uint32_t codecType = 0;

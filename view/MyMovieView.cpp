@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "CompressionDialog.h"
+#include "camera_lost_overlay.h"
 #include "effect_matrix.h"
 #include "error_msg.h"
 #include "frame_history.h"
@@ -138,7 +139,10 @@ void MyMovieView::compressMethod(QObject*) {
                             pipeline->bitmap->rowBytes, window());
 }
 
-void MyMovieView::paintEvent(QPaintEvent* event) { drawRect(event->rect()); }
+void MyMovieView::paintEvent(QPaintEvent* event) {
+    drawRect(event->rect());
+    paint_camera_lost_overlay(this);
+}
 
 void MyMovieView::drawBitmap(const OutputBitmap& bm) {
     const QImage image(bm.data, bm.width, bm.height, bm.rowBytes, QImage::Format_RGBX8888);

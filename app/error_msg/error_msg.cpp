@@ -8,12 +8,17 @@ namespace {
 
 std::string identity_lookup(const char* key) { return key; }
 
-void stderr_sink(const std::string& title, const std::string& text, const std::string&) {
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+void no_sink(const std::string&, const std::string&, const std::string&) {}
+
+// One line, whatever the message and cause hold.
+std::string one_line(std::string s) {
+    for (char& c : s)
+        if (c == '\n' || c == '\r') c = ' ';
+    return s;
 }
 
 TextLookup g_lookup = identity_lookup;
-AlertSink g_sink = stderr_sink;
+AlertSink g_sink = no_sink;
 TerminateHandler g_terminate = nullptr;
 int g_alerts_shown = 0;
 
@@ -26,9 +31,24 @@ std::string error_msg_text(const char* message, int16_t code, TextLookup lookup)
     return text;
 }
 
-void error_msg(const char* message, int16_t code) {
+std::string error_msg_text(const char* message, int16_t code, TextLookup lookup,
+                           const std::string& cause) {
+    std::string text = error_msg_text(message, code, lookup);
+    if (!cause.empty()) text += "\n\n" + cause;
+    return text;
+}
+
+void error_msg(const char* message, int16_t code) { error_msg(message, code, std::string()); }
+
+void error_msg(const char* message, int16_t code, const std::string& cause) {
+    const std::string title = g_lookup(kErrorTitle);
+    std::string line = title + ": " + g_lookup(message) + " (" + g_lookup("error code") + " = " +
+                       std::to_string(code) + ")";
+    if (!cause.empty()) line += ": " + cause;
+    std::fprintf(stderr, "%s\n", one_line(line).c_str());
+    std::fflush(stderr);
     ++g_alerts_shown;
-    g_sink(g_lookup(kErrorTitle), error_msg_text(message, code, g_lookup), g_lookup("OK"));
+    g_sink(title, error_msg_text(message, code, g_lookup, cause), g_lookup("OK"));
     --g_alerts_shown;
 }
 
@@ -36,7 +56,7 @@ bool alert_is_shown() { return g_alerts_shown > 0; }
 
 void set_error_msg_backend(TextLookup lookup, AlertSink sink) {
     g_lookup = lookup ? lookup : identity_lookup;
-    g_sink = sink ? sink : stderr_sink;
+    g_sink = sink ? sink : no_sink;
 }
 
 TextLookup error_msg_lookup() { return g_lookup; }

@@ -111,7 +111,9 @@ TEST_F(LiveCamera, MissingCameraShowsTheAlertAndQuits) {
     const int status = launch([] {});
     EXPECT_EQ(status, 1);
     ASSERT_EQ(testcam::camera().alerts.size(), 1u);
-    EXPECT_EQ(testcam::camera().alerts[0].text, "OpenDefaultComponent SeqGrabComponentType");
+    EXPECT_EQ(testcam::camera().alerts[0].text, "OpenDefaultComponent SeqGrabComponentType\n\n" +
+                                                    capture.cameraSource +
+                                                    ": No such file or directory");
     EXPECT_EQ(view->findChild<QTimer*>("cameraTimer"), nullptr);
 }
 

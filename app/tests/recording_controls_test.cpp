@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTranslator>
@@ -28,7 +29,8 @@ protected:
         ASSERT_TRUE(home.isValid());
         oldHome = qgetenv("HOME");
         qputenv("HOME", home.path().toUtf8());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.filePath("settings"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           home.filePath("settings"));
         QSettings().clear();
         controller.recording = &recording;
         WindowTest::SetUp();
@@ -156,25 +158,37 @@ TEST_F(RecordingControlsTest, AnUnwritableDirectoryAlertsReleasesTheButtonAndIsR
     EXPECT_EQ(QSettings().value("MovieFileSaveDirectory").toString(), "/proc");
 }
 
-TEST_F(RecordingControlsTest, AFailedFrameEndsTheRecordingWithOneAlert) {
+TEST_F(RecordingControlsTest, AFailedFrameEndsTheRecordingWithOneAlertAndKeepsThePictures) {
     ASSERT_TRUE(set_compression_settings(recording, pipeline, kRawCodecType, codecLosslessQuality));
+    int64_t nowMs = 0;
+    recording.clock = [&nowMs] { return (nowMs += 40) * 1000; };
     startRecording("full");
-    frame();
     {
-        const FileSizeCap cap(8000);
+        const FileSizeCap cap(70000);  // room for two fragments of half a second
         for (int i = 0; i < 200 && recording.RecordingOn; ++i) frame();
     }
 
     EXPECT_EQ(recording.RecordingOn, 0);
     EXPECT_FALSE(ui->recButton->isChecked());
-    EXPECT_FALSE(QFileInfo::exists(home.filePath("full.mov")));
     // The alert comes once the view has painted, and only once, however many frames follow.
     ASSERT_TRUE(testcam::wait_until([&] { return !alertTexts().isEmpty(); }));
     for (int i = 0; i < 5; ++i) frame();
     QCoreApplication::processEvents();
     ASSERT_EQ(alertTexts().size(), 1);
-    EXPECT_TRUE(alertTexts()[0].startsWith("AddMediaSample for Video\nerror code = "))
-        << alertTexts()[0].toStdString();
+    const QString alert = alertTexts()[0];
+    EXPECT_TRUE(
+        alert.startsWith("AddMediaSample for Video\nerror code = -27\nThe movie file has "
+                         "reached the largest size allowed. The recording was stopped; "))
+        << alert.toStdString();
+    EXPECT_TRUE(alert.endsWith(" pictures recorded so far are in ~/full.mov."))
+        << alert.toStdString();
+    const QRegularExpressionMatch kept = QRegularExpression("the (\\d+) pictures").match(alert);
+    ASSERT_TRUE(kept.hasMatch()) << alert.toStdString();
+    std::string error;
+    EXPECT_EQ(decode_movie(home.filePath("full.mov").toStdString(), error),
+              kept.captured(1).toInt())
+        << error;
+    EXPECT_GE(kept.captured(1).toInt(), 24);
 }
 
 TEST_F(RecordingControlsTest, QuittingWhileRecordingFinishesTheMovie) {

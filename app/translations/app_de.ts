@@ -203,6 +203,74 @@
         <translation>AddMovieResource</translation>
     </message>
     <message>
+        <source>CloseMovieFile</source>
+        <translation>CloseMovieFile</translation>
+    </message>
+    <message>
+        <source>The disk is full.</source>
+        <translation>Der Datenträger ist voll.</translation>
+    </message>
+    <message>
+        <source>The disk quota is used up.</source>
+        <translation>Das Speicherkontingent ist aufgebraucht.</translation>
+    </message>
+    <message>
+        <source>The movie file has reached the largest size allowed.</source>
+        <translation>Die Filmdatei hat die größte erlaubte Größe erreicht.</translation>
+    </message>
+    <message>
+        <source>The folder of the movie was removed.</source>
+        <translation>Der Ordner des Films wurde entfernt.</translation>
+    </message>
+    <message>
+        <source>The disk is read-only.</source>
+        <translation>Der Datenträger ist schreibgeschützt.</translation>
+    </message>
+    <message>
+        <source>The movie&apos;s folder may not be written.</source>
+        <translation>In den Ordner des Films darf nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>The memory is used up.</source>
+        <translation>Der Arbeitsspeicher ist erschöpft.</translation>
+    </message>
+    <message>
+        <source>The disk could not be written.</source>
+        <translation>Der Datenträger konnte nicht beschrieben werden.</translation>
+    </message>
+    <message>
+        <source>Writing the movie failed: %1.</source>
+        <translation>Das Schreiben des Films ist fehlgeschlagen: %1.</translation>
+    </message>
+    <message>
+        <source>The recording was stopped; no picture could be kept.</source>
+        <translation>Die Aufnahme wurde beendet; kein Bild konnte behalten werden.</translation>
+    </message>
+    <message>
+        <source>No picture of the recording could be kept.</source>
+        <translation>Kein Bild der Aufnahme konnte behalten werden.</translation>
+    </message>
+    <message>
+        <source>The recording was stopped; the picture recorded so far is in %2.</source>
+        <translation>Die Aufnahme wurde beendet; das bisher aufgenommene Bild ist in %2.</translation>
+    </message>
+    <message>
+        <source>The picture recorded is in %2.</source>
+        <translation>Das aufgenommene Bild ist in %2.</translation>
+    </message>
+    <message>
+        <source>The recording was stopped; the %1 pictures recorded so far are in %2.</source>
+        <translation>Die Aufnahme wurde beendet; die %1 bisher aufgenommenen Bilder sind in %2.</translation>
+    </message>
+    <message>
+        <source>The %1 pictures recorded are in %2.</source>
+        <translation>Die %1 aufgenommenen Bilder sind in %2.</translation>
+    </message>
+    <message>
+        <source>The compressor refused the picture; another compressor (File &gt; Compression Settings) may take it.</source>
+        <translation>Der Kompressor hat das Bild abgelehnt; ein anderer Kompressor (Datei &gt; Kompressionseinstellungen) nimmt es vielleicht.</translation>
+    </message>
+    <message>
         <source>setup_rec_frame_pixmap</source>
         <translation>setup_rec_frame_pixmap</translation>
     </message>
@@ -237,6 +305,38 @@
     <message>
         <source>SCGetInfo for spatial settings</source>
         <translation>SCGetInfo für die räumlichen Einstellungen</translation>
+    </message>
+    <message>
+        <source>no camera found</source>
+        <translation>keine Kamera gefunden</translation>
+    </message>
+    <message>
+        <source>not a video device</source>
+        <translation>kein Videogerät</translation>
+    </message>
+    <message>
+        <source>has no video stream</source>
+        <translation>hat keinen Videostrom</translation>
+    </message>
+    <message>
+        <source>has no decoder for its video</source>
+        <translation>für sein Video fehlt ein Decoder</translation>
+    </message>
+    <message>
+        <source>cannot read the stream information</source>
+        <translation>die Strominformationen lassen sich nicht lesen</translation>
+    </message>
+    <message>
+        <source>cannot set up the video decoder</source>
+        <translation>der Videodecoder lässt sich nicht einrichten</translation>
+    </message>
+    <message>
+        <source>cannot open the video decoder</source>
+        <translation>der Videodecoder lässt sich nicht öffnen</translation>
+    </message>
+    <message>
+        <source>video has no picture size</source>
+        <translation>das Video hat keine Bildgröße</translation>
     </message>
 </context>
 <context>
@@ -320,6 +420,34 @@
     <message>
         <source>Start</source>
         <translation>Starten</translation>
+    </message>
+    <message>
+        <source>&amp;Camera</source>
+        <translation>&amp;Kamera</translation>
+    </message>
+    <message>
+        <source>Demo Scene</source>
+        <translation>Demoszene</translation>
+    </message>
+    <message>
+        <source>Open Video File...</source>
+        <translation>Videodatei öffnen ...</translation>
+    </message>
+    <message>
+        <source>Use Demo Scene</source>
+        <translation>Demoszene verwenden</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Open Video File</source>
+        <translation>Videodatei öffnen</translation>
+    </message>
+    <message>
+        <source>Videos (*.mp4 *.mov *.mkv *.avi *.webm *.nut *.ts);;All Files (*)</source>
+        <translation>Videos (*.mp4 *.mov *.mkv *.avi *.webm *.nut *.ts);;Alle Dateien (*)</translation>
     </message>
 </context>
 <context>
@@ -426,6 +554,13 @@
     <message>
         <source>The test image cannot be compressed this way (error %1).</source>
         <translation>Das Testbild lässt sich so nicht komprimieren (Fehler %1).</translation>
+    </message>
+</context>
+<context>
+    <name>MyMovieView</name>
+    <message>
+        <source>Camera disconnected — waiting for it to come back</source>
+        <translation>Kamera getrennt — warte, bis sie wieder da ist</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The camera's cost per frame: the idle call's scaling into the camera buffer, the idle call
-// as a whole, and the reader's decoding and conversion to A, R, G, B.
+// The camera's cost per frame: scaling an A, R, G, B picture (the render tool's raw frames), the
+// idle call as a whole, and the reader's decoding and conversion to A, R, G, B.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -18,7 +18,8 @@
 namespace {
 
 // 1280 x 720 to the working size of a 16:9 camera: 853 x 480 (full) or 426 x 240 (half), into
-// a buffer 853 pixels wide, as the idle call draws it.
+// a buffer 853 pixels wide: the second pass that the camera no longer makes, since its reader
+// converts each picture straight to the working size.
 void BM_IdleScale(benchmark::State& state) {
     const int dw = static_cast<int>(state.range(0)), dh = static_cast<int>(state.range(1));
     const std::vector<uint8_t> src = pattern_picture(0, 1280, 720);
@@ -42,7 +43,8 @@ public:
     long long count = 0;
 };
 
-// The whole idle call with a 1280 x 720 source: take the newest picture, scale it, call back.
+// The whole idle call with a 1280 x 720 source: take the newest picture (converted to the
+// working size on the reader thread), copy it into the camera buffer, call back.
 // Time spent waiting for the reader to decode the next picture is not counted.
 void BM_IdleCall(benchmark::State& state) {
     PipelineState s;

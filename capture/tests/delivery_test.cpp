@@ -312,11 +312,13 @@ TEST(Reader, NoPictureIsDeliveredTwice) {
     ASSERT_TRUE(r.finished());
     camera_idle(cam.c);
     EXPECT_EQ(cam.view.count, 1);
-    for (int i = 0; i < 3; ++i) camera_idle(cam.c);
-    EXPECT_EQ(cam.view.count, 1);
     EXPECT_EQ(r.stats().taken, 1);
     EXPECT_EQ(r.stats().decoded, 5);
     EXPECT_EQ(SGIdle(cam.c.theSeqGrabber.get()), kCameraEndedErr);
+    // The next tick finds the input ended: the camera is lost, and nothing more is delivered.
+    for (int i = 0; i < 3; ++i) camera_idle(cam.c);
+    EXPECT_EQ(cam.view.count, 1);
+    EXPECT_TRUE(cam.c.cameraLost);
 }
 
 TEST(Reader, VideoFileStartsOverAtItsEnd) {

@@ -125,11 +125,11 @@ TEST(RenderInput, BadInputsGiveAClearMessageAndNoOutput) {
         std::string input, message;
     } cases[] = {
         {dir.path("missing.mov"),
-         dir.path("missing.mov") + ": cannot open: No such file or directory"},
-        {dir.path("notes.txt"), dir.path("notes.txt") + ": cannot open: "},
+         dir.path("missing.mov") + ": No such file or directory"},
+        {dir.path("notes.txt"), dir.path("notes.txt") + ": a text file, not a video"},
         {"lavfi:sine=frequency=440:duration=1",
          "lavfi:sine=frequency=440:duration=1: has no video stream"},
-        {"lavfi:nosuchsource", "lavfi:nosuchsource: cannot open: "},
+        {"lavfi:nosuchsource", "lavfi:nosuchsource: No such filter: 'nosuchsource'"},
         {"-", "standard input: give the size of the raw input frames with --raw-size WxH"},
     };
     for (const Case& c : cases) {

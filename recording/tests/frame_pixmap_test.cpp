@@ -61,10 +61,15 @@ TEST(RecFramePixmap, KeptAtTheSameSizeAndRebuiltAfterAChange) {
     std::memset(r.RecFramePM.baseAddr, 0, 2576 * 480);
 }
 
-TEST(RecFramePixmap, AWidthBeyondTheRowFieldIsRefused) {
+// The row length has 32 bits: any working width fits; only a size beyond the 16-bit bounds
+// is refused.
+TEST(RecFramePixmap, RowsOfAnyWorkingWidthFitAndOnlyOversizedBoundsAreRefused) {
     AlertSpy alerts;
     RecordingState r;
-    EXPECT_FALSE(setup_rec_frame_pixmap(r, working_size(4096, 240)));
+    ASSERT_TRUE(setup_rec_frame_pixmap(r, working_size(8192, 2)));
+    EXPECT_EQ(r.RecFramePM.rowBytes, 4 * 8192 + 16);
+    EXPECT_TRUE(AlertSpy::texts().empty());
+    EXPECT_FALSE(setup_rec_frame_pixmap(r, working_size(40000, 2)));
     EXPECT_EQ(AlertSpy::texts(), (std::vector<std::string>{"setup_rec_frame_pixmap"}));
     EXPECT_EQ(r.MoviePixMap, nullptr);
 }

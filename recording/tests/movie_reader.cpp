@@ -4,6 +4,7 @@
 #include "av_owners.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 extern "C" {
@@ -94,6 +95,10 @@ MovieInfo read_movie(const std::string& path) {
     info.codecTag = (tag & 0xFF) << 24 | (tag >> 8 & 0xFF) << 16 | (tag >> 16 & 0xFF) << 8 | tag >> 24;
     info.width = st->codecpar->width;
     info.height = st->codecpar->height;
+    info.avgFrameRate = av_q2d(st->avg_frame_rate);
+    info.rFrameRate = av_q2d(st->r_frame_rate);
+    info.guessedFrameRate =
+        av_q2d(av_guess_frame_rate(in.get(), const_cast<AVStream*>(st), nullptr));
     PacketPtr pkt(av_packet_alloc());
     int err;
     while ((err = av_read_frame(in.get(), pkt.get())) >= 0) {
@@ -106,6 +111,61 @@ MovieInfo read_movie(const std::string& path) {
     }
     if (err != AVERROR_EOF) info.error = path + ": " + av_text(err);
     return info;
+}
+
+int decode_movie(const std::string& path, std::string& error) {
+    InputPtr in = open_input(path, nullptr, error);
+    if (!in) return -1;
+    const int video = av_find_best_stream(in.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (video < 0) {
+        error = "no video stream";
+        return -1;
+    }
+    const AVCodec* codec = avcodec_find_decoder(in->streams[video]->codecpar->codec_id);
+    CodecPtr dec(avcodec_alloc_context3(codec));
+    avcodec_parameters_to_context(dec.get(), in->streams[video]->codecpar);
+    dec->thread_count = 1;
+    dec->err_recognition = AV_EF_EXPLODE;
+    int err = avcodec_open2(dec.get(), codec, nullptr);
+    if (err < 0) {
+        error = av_text(err);
+        return -1;
+    }
+    PacketPtr pkt(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    int decoded = 0, packets = 0;
+    while ((err = av_read_frame(in.get(), pkt.get())) >= 0) {
+        if (pkt->stream_index == video) {
+            ++packets;
+            if ((err = avcodec_send_packet(dec.get(), pkt.get())) < 0) {
+                error = "sample " + std::to_string(packets - 1) + ": " + av_text(err);
+                return -1;
+            }
+            while (avcodec_receive_frame(dec.get(), frame.get()) >= 0) ++decoded;
+        }
+        av_packet_unref(pkt.get());
+    }
+    if (err != AVERROR_EOF) {
+        error = path + ": " + av_text(err);
+        return -1;
+    }
+    avcodec_send_packet(dec.get(), nullptr);
+    while (avcodec_receive_frame(dec.get(), frame.get()) >= 0) ++decoded;
+    if (decoded != packets) error = std::to_string(packets - decoded) + " samples did not decode";
+    return decoded == packets ? decoded : -1;
+}
+
+std::string ffmpeg_warnings(const std::string& path) {
+    const std::string cmd = "ffmpeg -nostdin -hide_banner -v warning -i '" + path +
+                            "' -f null - 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return "(no ffmpeg)";
+    std::string out;
+    char buf[512];
+    while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    const int status = pclose(p);
+    if (status != 0 && out.empty()) return "(ffmpeg exit " + std::to_string(status) + ")";
+    return out;
 }
 
 bool decode_movie_frame(const std::string& path, int index, std::vector<uint8_t>& rgb, int& width,

@@ -18,6 +18,8 @@ struct MovieInfo {
     std::vector<int64_t> durations;  // per sample, stream time base
     std::vector<int64_t> dts;
     std::vector<bool> sync;  // per sample: a sync (key) sample
+    double avgFrameRate = 0, rFrameRate = 0;  // frames per second, as players read them
+    double guessedFrameRate = 0;              // the rate a transcoder would take
     int64_t totalDuration() const;
 };
 MovieInfo read_movie(const std::string& path);
@@ -25,6 +27,13 @@ MovieInfo read_movie(const std::string& path);
 // Decodes sample `index` of the movie's video track to R, G, B bytes, width x height.
 bool decode_movie_frame(const std::string& path, int index, std::vector<uint8_t>& rgb, int& width,
                         int& height, std::string& error);
+
+// Decodes every sample of the movie's video track; returns the pictures decoded, -1 when the
+// movie cannot be opened or a sample does not decode (error says why).
+int decode_movie(const std::string& path, std::string& error);
+
+// What `ffmpeg -v warning -i path -f null -` prints; "(no ffmpeg)" without the program.
+std::string ffmpeg_warnings(const std::string& path);
 
 // Peak signal-to-noise ratio of two R, G, B pictures of equal size, in dB (inf when equal).
 double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);

@@ -128,10 +128,16 @@ ErrorSpy::ErrorSpy() {
     set_error_msg_backend(spy_lookup, [](const std::string& title, const std::string& text,
                                          const std::string& button) {
         spy_sink(title, text, button);
-        // The text is "<message>" or "<message>\n<error code> = <code>".
+        // The text is "<message>" or "<message>\n<error code> = <code>", then perhaps a blank
+        // line and the cause.
         const size_t nl = text.find('\n');
-        Call c{text.substr(0, nl), 0};
-        if (nl != std::string::npos) c.code = static_cast<int16_t>(std::stoi(text.substr(text.rfind('=') + 1)));
+        Call c{text.substr(0, nl), 0, ""};
+        const size_t blank = text.find("\n\n");
+        if (blank != std::string::npos) c.cause = text.substr(blank + 2);
+        if (nl != std::string::npos && nl != blank) {
+            const std::string codeLine = text.substr(nl + 1, blank == std::string::npos ? blank : blank - nl - 1);
+            c.code = static_cast<int16_t>(std::stoi(codeLine.substr(codeLine.rfind('=') + 1)));
+        }
         calls().push_back(c);
     });
 }

@@ -68,6 +68,7 @@ public:
     struct Call {
         std::string message;
         int16_t code;
+        std::string cause;  // the alert's second part, "" when it has none
     };
     static std::vector<Call>& calls();
 };

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+#include "render_interrupt.h"
+
+#include <sys/stat.h>
+
+#include <csignal>
+
+namespace {
+
+// Set only by the handler; a signal handler has nothing else to reach.
+volatile std::sig_atomic_t g_interrupt = 0;
+struct sigaction g_formerInt {
+}, g_formerTerm{};
+
+extern "C" void on_interrupt(int sig) {
+    g_interrupt = sig;
+}
+
+}  // namespace
+
+RenderInterrupt::RenderInterrupt() {
+    g_interrupt = 0;
+    struct sigaction sa {};
+    sa.sa_handler = on_interrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &g_formerInt);
+    sigaction(SIGTERM, &sa, &g_formerTerm);
+}
+
+RenderInterrupt::~RenderInterrupt() {
+    sigaction(SIGINT, &g_formerInt, nullptr);
+    sigaction(SIGTERM, &g_formerTerm, nullptr);
+}
+
+int interrupt_signal() {
+    return g_interrupt;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}

@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: MIT
+// The inside of AvInput, shared by the files that open, decode and convert an input. Included
+// only by the FFmpeg adapter.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "av_camera.h"
+#include "av_owners.h"
+
+constexpr double kDefaultInterval = 1.0 / 30;  // seconds between pictures of unknown rate
+// Live pictures skipped in a row before the input counts as failed.
+constexpr int kMaxBadInARow = 300;
+
+// Words of ours in a failure's text, looked up in the alert's catalogue (as they are without
+// one).
+std::string our_words(const char* words);
+
+// FFmpeg's description of a status ("No such file or directory").
+std::string av_error_text(int status);
+
+// The last error FFmpeg logged on this thread since clear_av_log_error(), without its newline.
+std::string last_av_log_error();
+void clear_av_log_error();
+
+// While alive, this thread parses and prints numbers in the C locale ("0.015", not "0,015"),
+// whatever the process's locale: FFmpeg's option parser reads numbers with strtod.
+class CNumericScope {
+public:
+    CNumericScope();
+    ~CNumericScope();
+    CNumericScope(const CNumericScope&) = delete;
+    CNumericScope& operator=(const CNumericScope&) = delete;
+
+private:
+    void* c_ = nullptr;       // locale_t of "C" numbers
+    void* before_ = nullptr;  // the thread's locale_t before
+};
+
+struct AvInput::Impl {
+    static int interrupted_cb(void* opaque) {
+        return static_cast<const Impl*>(opaque)->interrupted.load() ? 1 : 0;
+    }
+
+    std::atomic<bool> interrupted{false};
+    std::string name;
+    CameraSource src;
+    bool live = false;
+    av::InputPtr fmt;
+    av::CodecPtr dec;
+    av::FramePtr frame = av::FramePtr(av_frame_alloc());
+    av::PacketPtr pkt = av::PacketPtr(av_packet_alloc());
+    av::SwsPtr sws;
+    int outWidth = 0, outHeight = 0;  // pixels of the pictures read gives; 0: their own size
+    int stream = -1;
+    bool flushing = false;       // the demuxer ended; the decoder is being drained
+    long long decoded = 0;       // pictures since opening
+    long long passPictures = 0;  // pictures since the last start-over
+    int badInARow = 0;           // live: failed packets and pictures since the last good picture
+    int64_t firstPts = AV_NOPTS_VALUE;
+    int status = 0;
+    std::string error;
+
+    // Records a failure: "<name>: <what>[: <FFmpeg's words for code>]". Returns code.
+    int fail(int code, const std::string& what);
+    // A live input skips a picture it cannot decode, but not endlessly. Returns false (with the
+    // failure recorded) when the input is not live or has failed too often in a row.
+    bool skipBad(int code);
+    // Goes back to the first picture; false when the input cannot seek.
+    bool startOver();
+    // Converts the decoded picture into out, at the output size, in one libswscale pass.
+    bool convert(ArgbFrame& out);
+};
+
+// Writes a picture of pixel format sf as A, R, G, B, dw x dh pixels at dst (rows dstRowBytes
+// apart), in one libswscale pass; an A, R, G, B picture of the same size is copied byte for
+// byte. sws is the cached context. False when no context can be made for these sizes.
+bool picture_to_argb(av::SwsPtr& sws, const uint8_t* const src[4], const int srcStride[4], int sw,
+                     int sh, AVPixelFormat sf, uint8_t* dst, int dw, int dh, int dstRowBytes);
