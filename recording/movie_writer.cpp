@@ -126,7 +126,9 @@ bool fail_frame(RecordingState& r, const char* message, int16_t err) {
 }  // namespace
 
 bool setup_recording(RecordingState& r, const PipelineState& s, const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Non-blocking, so that a FIFO without a reader is refused instead of hanging the window.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) {
         error_msg("Cannot create new file", 0);
         return false;

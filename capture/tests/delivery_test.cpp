@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "QTMovie.h"
 #include "av_camera.h"
@@ -169,6 +170,18 @@ TEST(Delivery, BoundsOutsideTheBufferAreRefused) {
     tooWide.bottom = 240;
     tooWide.right = 321;
     EXPECT_EQ(cam.grabber().setChannelBounds(tooWide), kParamErr);
+    Rect16 oneRowTooTall;
+    oneRowTooTall.bottom = 241;
+    oneRowTooTall.right = 320;
+    EXPECT_EQ(cam.grabber().setChannelBounds(oneRowTooTall), kParamErr);
+    Rect16 whole;
+    whole.bottom = 240;
+    whole.right = 320;
+    EXPECT_EQ(cam.grabber().setChannelBounds(whole), 0);
+    Rect16 half;
+    half.bottom = 120;
+    half.right = 160;
+    ASSERT_EQ(cam.grabber().setChannelBounds(half), 0);
     Rect16 empty;
     EXPECT_EQ(cam.grabber().setChannelBounds(empty), kParamErr);
     // A working size the buffer cannot hold is reported and leaves the old bounds in force.
@@ -381,6 +394,21 @@ protected:
         for (size_t i = d.size() / 2; i < d.size() / 2 + 300; ++i) d[i] = static_cast<char>(i * 37);
         return save("corrupt.nut", d);
     }
+    // The pictures from the 5th to the 14th overwritten: ten bad pictures in a row.
+    std::string run_of_bad() {
+        std::vector<char> d = bytes;
+        const std::string png = "\x89PNG";
+        std::vector<size_t> starts;
+        for (auto i = std::search(d.begin(), d.end(), png.begin(), png.end()); i != d.end();
+             i = std::search(i + 1, d.end(), png.begin(), png.end()))
+            starts.push_back(static_cast<size_t>(i - d.begin()));
+        if (starts.size() < 15) return "";
+        // The first half of each picture's PNG data, so that the container stays readable.
+        for (size_t k = 4; k < 14; ++k)
+            for (size_t i = starts[k]; i < starts[k] + (starts[k + 1] - starts[k]) / 2; ++i)
+                d[i] = static_cast<char>(i * 37);
+        return save("bad-run.nut", d);
+    }
     std::string truncated() {
         return save("truncated.nut",
                     std::vector<char>(bytes.begin(), bytes.begin() + bytes.size() * 6 / 10));
@@ -391,7 +419,8 @@ protected:
 };
 
 TEST_F(DamagedClip, LiveCameraSkipsBadPicturesAndKeepsPlaying) {
-    for (const std::string& path : {corrupt(), truncated()}) {
+    for (const std::string& path : {corrupt(), truncated(), run_of_bad()}) {
+        ASSERT_FALSE(path.empty());
         ErrorSpy spy;
         LiveCamera cam;
         ASSERT_TRUE(cam.start(path)) << path;
@@ -448,6 +477,32 @@ TEST_F(DamagedClip, RenderModeStopsAtTheBadPictureNamingTheInput) {
         EXPECT_EQ(
             in->error().rfind(path + ": cannot decode picture " + std::to_string(good + 1), 0), 0u)
             << in->error();
+    }
+}
+
+// Files and libavfilter graphs play at their own frame rate, not as fast as they decode: 10
+// pictures a second give about 10 in a second (generous bounds for a loaded machine).
+TEST(Reader, FilesAndGraphsArePacedAtTheirFrameRate) {
+    TempDir dir;
+    ClipSettings clip;
+    clip.path = dir.path("slow.nut");
+    clip.codec = "png";
+    clip.pixelFormat = "rgba";
+    clip.width = 64;
+    clip.height = 48;
+    clip.frames = 100;
+    clip.fps = 10;
+    ASSERT_EQ(write_clip(clip), "");
+    for (const std::string& source :
+         {clip.path, std::string("lavfi:testsrc2=size=64x48:rate=10")}) {
+        ErrorSpy spy;
+        LiveCamera cam;
+        ASSERT_TRUE(cam.start(source)) << source;
+        ASSERT_TRUE(cam.reader().waitDecoded(1, std::chrono::seconds(20))) << source;
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const long long decoded = cam.reader().stats().decoded;
+        EXPECT_GE(decoded, 3) << source;
+        EXPECT_LE(decoded, 25) << source;
     }
 }
 

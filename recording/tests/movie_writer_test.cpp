@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
 
@@ -217,6 +219,24 @@ TEST_F(MovieWriterTest, AnUnwritableDirectoryGivesCannotCreateNewFile) {
         EXPECT_EQ(r.RecordingOn, 0);
         EXPECT_FALSE(fs::exists(path));
     }
+    p.drawPictures(3);
+    EXPECT_EQ(p.recordedFrames, 0);
+}
+
+// A FIFO (without a reader, it would block) and a device are no movie files: refused with one
+// alert, left as they were, nothing recorded.
+TEST_F(MovieWriterTest, ANonRegularFileIsRefused) {
+    LivePipeline p(r, 160, 120);
+    const std::string fifo = dir.file("pipe.mov");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null")}) {
+        AlertSpy::texts().clear();
+        EXPECT_FALSE(setup_recording(r, p.s, path)) << path;
+        EXPECT_EQ(AlertSpy::texts().size(), 1u) << path;
+        EXPECT_EQ(r.RecordingOn, 0) << path;
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
     p.drawPictures(3);
     EXPECT_EQ(p.recordedFrames, 0);
 }
