@@ -22,7 +22,9 @@ namespace {
 constexpr const char* kVirtualCameraKey = "virtualCamera";
 constexpr int kWindowRate = 30;  // pictures per second the node announces: the camera timer's
 
-QString vc_tr(const char* text) { return QCoreApplication::translate("VirtualCamera", text); }
+QString vc_tr(const char* text) {
+    return QCoreApplication::translate("VirtualCamera", text);
+}
 
 // The stored state; anything but a clear yes or no counts as off.
 bool stored_on() {
@@ -32,7 +34,9 @@ bool stored_on() {
     return text == QLatin1String("true") || text == QLatin1String("1");
 }
 
-void say(const std::string& text) { std::fprintf(stderr, "wobblescope: %s\n", text.c_str()); }
+void say(const std::string& text) {
+    std::fprintf(stderr, "wobblescope: %s\n", text.c_str());
+}
 
 // The box layout that holds `w` directly, or null.
 QBoxLayout* layout_holding(QWidget* w) {
@@ -82,7 +86,8 @@ void Controller::awakeVirtualCamera() {
     }
     virtualCameraMenuItem->setToolTip(
         virtualCameraTarget.v4l2
-            ? vc_tr("Writes the picture to %1").arg(QString::fromStdString(virtualCameraTarget.name))
+            ? vc_tr("Writes the picture to %1")
+                  .arg(QString::fromStdString(virtualCameraTarget.name))
             : vc_tr("Offers the picture as the camera \"Wobblescope\" to other programs"));
     virtualCameraOn = wanted;
     virtualCameraMenuItem->setChecked(wanted);
@@ -116,9 +121,10 @@ void Controller::feedVirtualCamera(const OutputBitmap& bm) {
         // Opened with the first picture, when the camera size is known; the size stays.
         const int w = pipeline->LargeWidth, h = pipeline->LargeHeight;
         std::string error;
-        virtualCamera = virtualCameraTarget.v4l2
-                            ? open_v4l2_camera(virtualCameraTarget.name, w, h, error)
-                            : open_pipewire_camera(virtualCameraTarget.name, w, h, kWindowRate, error);
+        virtualCamera =
+            virtualCameraTarget.v4l2
+                ? open_v4l2_camera(virtualCameraTarget.name, w, h, error)
+                : open_pipewire_camera(virtualCameraTarget.name, w, h, kWindowRate, error);
         if (!virtualCamera) return stopVirtualCamera(error);
     }
     if (const std::string failure = virtualCamera->failure(); !failure.empty())

@@ -30,6 +30,8 @@ const char* const kUsage =
     "        lasts from the previous input frame's time to its own (in 1/600 s), the first\n"
     "        one 1/15 s, as every picture of an input without times. Written under\n"
     "        OUTPUT.part and moved into place only when every frame was rendered.\n"
+    "        Or pipewire:NAME or v4l2:/dev/videoN: a virtual camera that shows the pictures\n"
+    "        at the input's pace; a PipeWire camera waits until a program opens it.\n"
     "\n"
     "Options:\n"
     "  --raw-size WxH     size of the raw input frames in pixels (2 to 8192 each)\n"

@@ -14,10 +14,14 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr double kUntimedRate = 30;  // pictures per second for inputs without times
+// How long the last pictures get to reach the viewer before the node goes away.
+constexpr auto kSettle = std::chrono::milliseconds(300);
 constexpr const char* kPipeWirePrefix = "pipewire:";
 constexpr const char* kV4l2Prefix = "v4l2:";
 
-bool starts_with(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+bool starts_with(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
 
 class VirtualCameraSink : public PictureSink {
 public:
@@ -56,8 +60,8 @@ public:
             error_ = output_ + ": no picture was drawn, so there was nothing to show";
             return false;
         }
-        camera_->waitSent(1s);
-        std::this_thread::sleep_for(200ms);  // the consumer takes the last buffer
+        camera_->waitSent(2s);
+        std::this_thread::sleep_for(kSettle);
         if (lost_ > 0)
             std::fprintf(stderr, "wobblescope render: %lld of %lld pictures were dropped by %s\n",
                          lost_, count_, output_.c_str());
@@ -79,7 +83,8 @@ private:
                                                       static_cast<int>(kUntimedRate), why);
         if (!camera_) return failed(why);
         if (!target_.v4l2 && !camera_->consumerConnected()) {
-            std::fprintf(stderr, "wobblescope render: waiting for a program to open the camera %s\n",
+            std::fprintf(stderr,
+                         "wobblescope render: waiting for a program to open the camera %s\n",
                          target_.name.c_str());
             while (!camera_->waitConsumer(1s))
                 if (const std::string f = camera_->failure(); !f.empty()) return failed(f);

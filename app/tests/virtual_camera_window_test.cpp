@@ -92,8 +92,8 @@ TEST_F(VirtualCameraOnStart, DeliversThePicturesAsShownAtTheCameraSize) {
         testcam::wait_until([&] { return view->picturesDrawn() >= drawn + 8; });
         ui->sizeSwitch->click();
         testcam::wait_until([&] { return !consumer.running(); }, 30000);
-        indicatorHiddenAfter = testcam::wait_until(
-            [&] { return !controller.virtualCameraIndicator->isVisible(); });
+        indicatorHiddenAfter =
+            testcam::wait_until([&] { return !controller.virtualCameraIndicator->isVisible(); });
         QCoreApplication::exit(0);
     });
     EXPECT_EQ(status, 0);
@@ -141,7 +141,9 @@ struct StoredRow {
     const char* stored;  // null: nothing stored
     bool on;
 };
-void PrintTo(const StoredRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const StoredRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class VirtualCameraStored : public VirtualCameraWindow,
                             public ::testing::WithParamInterface<StoredRow> {
@@ -205,7 +207,9 @@ struct RenderRow {
     const char* format;
     int r, g, b;  // where red, green and blue are in the consumer's pixels
 };
-void PrintTo(const RenderRow& row, std::ostream* os) { *os << row.format; }
+void PrintTo(const RenderRow& row, std::ostream* os) {
+    *os << row.format;
+}
 
 class CameraRenderTool : public ::testing::Test {
 protected:
@@ -214,8 +218,10 @@ protected:
         if (!daemon.start(why)) GTEST_SKIP() << "cannot run a PipeWire daemon here: " << why;
     }
     std::vector<std::string> render(const std::string& output) {
-        return {WOBBLESCOPE_BIN, "render", "--quiet", "--effect", "wave", "--seed", "5",
-                "--size", "full", "--frames", "20", "lavfi:testsrc2=size=64x48:rate=30", output};
+        return {WOBBLESCOPE_BIN, "render",   "--quiet", "--effect",
+                "wave",          "--seed",   "5",       "--size",
+                "full",          "--frames", "20",      "lavfi:testsrc2=size=64x48:rate=30",
+                output};
     }
     PipeWireDaemon daemon;
 };
@@ -286,7 +292,9 @@ struct RefusalRow {
     std::vector<std::string> args;
     const char* says;
 };
-void PrintTo(const RefusalRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const RefusalRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class VirtualCameraRefusal : public ::testing::TestWithParam<RefusalRow> {};
 

@@ -67,7 +67,9 @@ struct PictureConverter::Impl {
 
 PictureConverter::PictureConverter() : impl_(std::make_unique<Impl>()) {}
 
-PictureConverter::~PictureConverter() { sws_freeContext(impl_->sws); }
+PictureConverter::~PictureConverter() {
+    sws_freeContext(impl_->sws);
+}
 
 namespace {
 
@@ -113,7 +115,9 @@ void double_rgbx(const CameraPicture& src, bool bgr, uint8_t* dst, int dstStride
             o[4 + b] = static_cast<uint8_t>((p[2] + q[2] + 1) >> 1);
             o[7] = 0xFF;
         }
-        if (y > 0) mean(d - dstStride, d - 2 * static_cast<size_t>(dstStride), d, 8 * static_cast<size_t>(w));
+        if (y > 0)
+            mean(d - dstStride, d - 2 * static_cast<size_t>(dstStride), d,
+                 8 * static_cast<size_t>(w));
     }
     uint8_t* last = dst + static_cast<size_t>(2 * h - 1) * dstStride;
     std::memcpy(last, last - dstStride, 8 * static_cast<size_t>(w));
@@ -121,9 +125,12 @@ void double_rgbx(const CameraPicture& src, bool bgr, uint8_t* dst, int dstStride
 
 AVPixelFormat av_format(CameraFormat f) {
     switch (f) {
-        case CameraFormat::BGRx: return AV_PIX_FMT_BGR0;
-        case CameraFormat::RGBx: return AV_PIX_FMT_RGB0;
-        case CameraFormat::YUY2: break;
+        case CameraFormat::BGRx:
+            return AV_PIX_FMT_BGR0;
+        case CameraFormat::RGBx:
+            return AV_PIX_FMT_RGB0;
+        case CameraFormat::YUY2:
+            break;
     }
     return AV_PIX_FMT_YUYV422;
 }

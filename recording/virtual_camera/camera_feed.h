@@ -53,8 +53,8 @@ public:
 
     // Writes the picture at dw x dh pixels in `format` to dst, rows dstStride bytes apart.
     // False when libswscale cannot convert between these sizes (nothing is written then).
-    bool convert(const CameraPicture& src, CameraFormat format, uint8_t* dst, int dstStride,
-                 int dw, int dh);
+    bool convert(const CameraPicture& src, CameraFormat format, uint8_t* dst, int dstStride, int dw,
+                 int dh);
 
 private:
     struct Impl;

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "camera_feed.h"
+#include "viewer_watch.h"
 
 namespace {
 
@@ -27,9 +28,12 @@ void init_pipewire_once() {
 
 CameraFormat camera_format(spa_video_format f) {
     switch (f) {
-        case SPA_VIDEO_FORMAT_RGBx: return CameraFormat::RGBx;
-        case SPA_VIDEO_FORMAT_YUY2: return CameraFormat::YUY2;
-        default: return CameraFormat::BGRx;
+        case SPA_VIDEO_FORMAT_RGBx:
+            return CameraFormat::RGBx;
+        case SPA_VIDEO_FORMAT_YUY2:
+            return CameraFormat::YUY2;
+        default:
+            return CameraFormat::BGRx;
     }
 }
 
@@ -43,7 +47,9 @@ public:
     bool feed(const uint8_t* data, int rowBytes, int width, int height) override;
     bool consumerConnected() const override { return streaming_.load(); }
     bool waitConsumer(std::chrono::milliseconds timeout) const override {
-        return wait_for([this] { return streaming_.load(); }, timeout);
+        // Linked is not enough: a picture sent before the viewer's node runs is lost.
+        return wait_for([this] { return streaming_.load() && watch_ && watch_->running(); },
+                        timeout);
     }
     bool waitSent(std::chrono::milliseconds timeout) const override {
         return wait_for([this] { return mailbox_.idle() && backlog_ == 0; }, timeout);
@@ -76,7 +82,8 @@ private:
     static void onWake(void* data, uint64_t);
     static void onTimer(void* data, uint64_t);
     uint32_t queuedBuffers();
-    static void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char* error);
+    static void onStateChanged(void* data, pw_stream_state, pw_stream_state state,
+                               const char* error);
     static void onParamChanged(void* data, uint32_t id, const spa_pod* param);
     static void onCoreError(void* data, uint32_t id, int, int res, const char* message);
     void sendPicture();
@@ -87,6 +94,7 @@ private:
     pw_stream* stream_ = nullptr;
     spa_source* wake_ = nullptr;
     spa_source* timer_ = nullptr;
+    std::unique_ptr<ViewerWatch> watch_;  // made and destroyed with the loop locked
     spa_hook streamListener_{}, coreListener_{};
     pw_stream_events streamEvents_{};
     pw_core_events coreEvents_{};
@@ -97,8 +105,8 @@ private:
     std::atomic<bool> streaming_{false}, broken_{false};
     std::atomic<uint32_t> backlog_{0};  // buffers queued that no cycle has handed on yet
     std::atomic<CameraFormat> format_{CameraFormat::BGRx};
-    int stride_ = 0;     // bytes per row of the negotiated format; loop thread only
-    uint64_t seq_ = 0;   // loop thread only
+    int stride_ = 0;    // bytes per row of the negotiated format; loop thread only
+    uint64_t seq_ = 0;  // loop thread only
     mutable std::mutex failureLock_;
     std::string failure_;
 };
@@ -106,6 +114,7 @@ private:
 PipeWireCamera::~PipeWireCamera() {
     if (loop_) {
         pw_thread_loop_lock(loop_);
+        watch_.reset();
         if (stream_) pw_stream_destroy(stream_);
         if (wake_) pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), wake_);
         if (timer_) pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), timer_);
@@ -157,6 +166,8 @@ bool PipeWireCamera::start(const std::string& name, int rate, std::string& error
     streamEvents_.state_changed = onStateChanged;
     streamEvents_.param_changed = onParamChanged;
     pw_stream_add_listener(stream_, &streamListener_, &streamEvents_, this);
+    watch_ = std::make_unique<ViewerWatch>();
+    watch_->start(core_, stream_);
     wake_ = pw_loop_add_event(pw_thread_loop_get_loop(loop_), onWake, this);
     timer_ = pw_loop_add_timer(pw_thread_loop_get_loop(loop_), onTimer, this);
     timespec first{0, kRetryNs}, every{0, kRetryNs};
@@ -164,22 +175,25 @@ bool PipeWireCamera::start(const std::string& name, int rate, std::string& error
 
     uint8_t buffer[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-    spa_rectangle size = SPA_RECTANGLE(static_cast<uint32_t>(width()),
-                                       static_cast<uint32_t>(height()));
+    spa_rectangle size =
+        SPA_RECTANGLE(static_cast<uint32_t>(width()), static_cast<uint32_t>(height()));
     spa_fraction framerate = SPA_FRACTION(static_cast<uint32_t>(rate), 1);
     const spa_pod* params[1];
+    // Key and value pairs.
+    // clang-format off
     params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat,
         SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
         SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
         SPA_FORMAT_VIDEO_format, SPA_POD_CHOICE_ENUM_Id(4, SPA_VIDEO_FORMAT_BGRx,
-                                                        SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_RGBx,
-                                                        SPA_VIDEO_FORMAT_YUY2),
+            SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_YUY2),
         SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size),
         SPA_FORMAT_VIDEO_framerate, SPA_POD_Fraction(&framerate)));
+    // clang-format on
     const int res = pw_stream_connect(
         stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-        static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params, 1);
+        static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params,
+        1);
     if (res < 0) {
         error = std::string("cannot offer the PipeWire node: ") + std::strerror(-res);
         return false;
@@ -198,7 +212,9 @@ bool PipeWireCamera::feed(const uint8_t* data, int rowBytes, int width, int heig
     return true;
 }
 
-void PipeWireCamera::onWake(void* data, uint64_t) { static_cast<PipeWireCamera*>(data)->sendPicture(); }
+void PipeWireCamera::onWake(void* data, uint64_t) {
+    static_cast<PipeWireCamera*>(data)->sendPicture();
+}
 
 uint32_t PipeWireCamera::queuedBuffers() {
     pw_time t{};
@@ -215,9 +231,8 @@ void PipeWireCamera::onTimer(void* data, uint64_t) {
 void PipeWireCamera::sendPicture() {
     const CameraPicture* p = mailbox_.take();
     if (!p) return;
-    pw_buffer* b = streaming_ && queuedBuffers() < kMaxBacklog
-                       ? pw_stream_dequeue_buffer(stream_)
-                       : nullptr;
+    pw_buffer* b =
+        streaming_ && queuedBuffers() < kMaxBacklog ? pw_stream_dequeue_buffer(stream_) : nullptr;
     if (!b) {  // no consumer any more, or it lags, or every buffer is still with it
         ++counters_.dropped;
         mailbox_.release();
@@ -278,6 +293,8 @@ void PipeWireCamera::onParamChanged(void* data, uint32_t id, const spa_pod* para
     uint8_t buffer[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
     const spa_pod* params[2];
+    // Key and value pairs.
+    // clang-format off
     params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers,
         SPA_PARAM_BUFFERS_buffers, SPA_POD_CHOICE_RANGE_Int(kPoolDefault, kPoolMin, kPoolMax),
@@ -285,25 +302,27 @@ void PipeWireCamera::onParamChanged(void* data, uint32_t id, const spa_pod* para
         SPA_PARAM_BUFFERS_size, SPA_POD_Int(size),
         SPA_PARAM_BUFFERS_stride, SPA_POD_Int(self->stride_),
         SPA_PARAM_BUFFERS_dataType,
-        SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd))));
+            SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd))));
     params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,
         SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
         SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
+    // clang-format on
     pw_stream_update_params(self->stream_, params, 2);
 }
 
 void PipeWireCamera::onCoreError(void* data, uint32_t id, int, int res, const char* message) {
-    if (id != PW_ID_CORE) return;
-    static_cast<PipeWireCamera*>(data)->fail(
-        std::string("the PipeWire daemon went away (") + (message ? message : std::strerror(-res)) +
-        ")");
+    // Only a lost connection is fatal; an error about an object that went away (a viewer's
+    // node, say) is not.
+    if (id != PW_ID_CORE || res != -EPIPE) return;
+    static_cast<PipeWireCamera*>(data)->fail(std::string("the PipeWire daemon went away (") +
+                                             (message ? message : std::strerror(-res)) + ")");
 }
 
 }  // namespace
 
-std::unique_ptr<VirtualCamera> open_pipewire_camera(const std::string& name, int width,
-                                                    int height, int rate, std::string& error) {
+std::unique_ptr<VirtualCamera> open_pipewire_camera(const std::string& name, int width, int height,
+                                                    int rate, std::string& error) {
     if (width < 2 || height < 2 || rate < 1) {
         error = "a camera of " + std::to_string(width) + " x " + std::to_string(height) +
                 " pixels at " + std::to_string(rate) + " pictures per second cannot be offered";

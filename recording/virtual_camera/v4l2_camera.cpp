@@ -28,7 +28,8 @@ std::string module_hint(const std::string& device) {
 class V4l2Camera : public VirtualCamera {
 public:
     V4l2Camera(int fd, int width, int height)
-        : VirtualCamera(width, height), fd_(fd),
+        : VirtualCamera(width, height),
+          fd_(fd),
           out_(static_cast<size_t>(camera_stride(CameraFormat::YUY2, width)) * height),
           thread_([this] { run(); }) {}
     ~V4l2Camera() override {

@@ -11,7 +11,7 @@
 #include <string>
 
 constexpr const char* kDefaultCameraName = "wobblescope";  // node.name when none is given
-constexpr const char* kCameraDescription = "Wobblescope";   // what camera lists show
+constexpr const char* kCameraDescription = "Wobblescope";  // what camera lists show
 
 // Pixel formats a consumer may choose. BGRx and RGBx carry the picture's bytes unchanged at the
 // same size; YUY2 is converted (BT.601, limited range).
@@ -68,8 +68,8 @@ private:
 // Offers a PipeWire node named `name` (media.class Video/Source) of width x height pixels at
 // `rate` pictures per second, in BGRx, RGBx or YUY2 as the consumer chooses. On failure returns
 // null and says why in `error`.
-std::unique_ptr<VirtualCamera> open_pipewire_camera(const std::string& name, int width,
-                                                    int height, int rate, std::string& error);
+std::unique_ptr<VirtualCamera> open_pipewire_camera(const std::string& name, int width, int height,
+                                                    int rate, std::string& error);
 
 // Opens a v4l2loopback device for output in YUYV at width x height. A path that is not a V4L2
 // output device fails with a message that names it and says how to load the module.

@@ -93,7 +93,7 @@ std::string read_text(const std::string& path) {
 }
 
 bool PipeWireDaemon::start(std::string& why) {
-    for (const char* program : {"pipewire", "wireplumber", "dbus-run-session"}) {
+    for (const char* program : {"pipewire", "wireplumber", "dbus-run-session", "pw-dump"}) {
         if (!on_path(program)) {
             why = std::string(program) + " is not installed (scripts/install-deps.sh installs it)";
             return false;
@@ -124,7 +124,8 @@ bool PipeWireDaemon::start(std::string& why) {
     }
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     struct stat st;
-    while (::stat((dir_ + "/pipewire-0").c_str(), &st) != 0 || pipewire_ <= 0 || wireplumber_ <= 0) {
+    while (::stat((dir_ + "/pipewire-0").c_str(), &st) != 0 || pipewire_ <= 0 ||
+           wireplumber_ <= 0) {
         if (pipewire_ <= 0) pipewire_ = read_pid(dir_ + "/pipewire.pid");
         if (wireplumber_ <= 0) wireplumber_ = read_pid(dir_ + "/wireplumber.pid");
         if (std::chrono::steady_clock::now() >= end || wait_program(session_, {}) >= 0) {
@@ -203,7 +204,9 @@ int CameraConsumer::wait(std::chrono::milliseconds timeout) {
     return status_;
 }
 
-bool CameraConsumer::running() { return pid_ > 0 && wait(std::chrono::milliseconds(0)) == -1; }
+bool CameraConsumer::running() {
+    return pid_ > 0 && wait(std::chrono::milliseconds(0)) == -1;
+}
 
 std::vector<uint8_t> CameraConsumer::bytes() const {
     const std::string s = read_text(dir_ + "/" + tag_ + ".raw");

@@ -49,7 +49,9 @@ private:
 class CameraConsumer {
 public:
     CameraConsumer(std::string dir, std::string tag) : dir_(std::move(dir)), tag_(std::move(tag)) {}
-    ~CameraConsumer() { if (pid_ > 0) stop_program(pid_); }
+    ~CameraConsumer() {
+        if (pid_ > 0) stop_program(pid_);
+    }
 
     bool start(const std::string& node, const std::string& format, int pictures);
     // Its exit status (0 once every picture arrived), -1 while it still runs after `timeout`.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The virtual camera against a real PipeWire daemon and GStreamer's pipewiresrc, and its
 // conversions and refusals without one.
+#include "virtual_camera.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,7 +13,6 @@
 
 #include "camera_feed.h"
 #include "pipewire_daemon.h"
-#include "virtual_camera.h"
 
 namespace {
 
@@ -59,7 +60,9 @@ struct ConvertRow {
     Bytes expect;  // the first destination pixel (YUY2: the first two pixels)
 };
 
-void PrintTo(const ConvertRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const ConvertRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class Convert : public ::testing::TestWithParam<ConvertRow> {};
 
@@ -84,9 +87,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ConvertRow{"BGRxSameSize", CameraFormat::BGRx, 8, 4, 8, 4, 10, 20, 30, {30, 20, 10, 0xFF}},
         ConvertRow{"RGBxSameSize", CameraFormat::RGBx, 8, 4, 8, 4, 10, 20, 30, {10, 20, 30, 0xFF}},
-        ConvertRow{"RGBxHalfScaledUp", CameraFormat::RGBx, 8, 4, 16, 8, 10, 20, 30,
-                   {10, 20, 30, 0xFF}},
-        ConvertRow{"YUY2White", CameraFormat::YUY2, 8, 4, 8, 4, 255, 255, 255, {235, 128, 235, 128}},
+        ConvertRow{
+            "RGBxHalfScaledUp", CameraFormat::RGBx, 8, 4, 16, 8, 10, 20, 30, {10, 20, 30, 0xFF}},
+        ConvertRow{
+            "YUY2White", CameraFormat::YUY2, 8, 4, 8, 4, 255, 255, 255, {235, 128, 235, 128}},
         ConvertRow{"YUY2BlackHalf", CameraFormat::YUY2, 8, 4, 16, 8, 0, 0, 0, {16, 128, 16, 128}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -106,7 +110,7 @@ TEST(Convert, HalfSizeIsDoubledWithMeans) {
     p.width = 2;
     p.height = 2;
     p.rowBytes = 8;
-    p.bytes = {0, 10, 20, 0, 100, 110, 121, 0,   // row 0
+    p.bytes = {0,   10, 20, 0, 100, 110, 121, 0,  // row 0
                200, 10, 20, 0, 100, 110, 121, 0};
     const Bytes out = converted(p, CameraFormat::RGBx, 4, 4);
     const Bytes row0 = {0, 10, 20, 255, 50, 60, 71, 255, 100, 110, 121, 255, 100, 110, 121, 255};
@@ -124,7 +128,9 @@ struct DeviceRow {
     const char* why;
 };
 
-void PrintTo(const DeviceRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const DeviceRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class V4l2Refusal : public ::testing::TestWithParam<DeviceRow> {};
 
@@ -138,11 +144,10 @@ TEST_P(V4l2Refusal, NamesTheDeviceAndTheFix) {
         << error;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, V4l2Refusal,
-    ::testing::Values(DeviceRow{"Missing", "/dev/video97", "cannot open it"},
-                      DeviceRow{"NotV4l2", "/dev/null", "not a V4L2 device"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, V4l2Refusal,
+                         ::testing::Values(DeviceRow{"Missing", "/dev/video97", "cannot open it"},
+                                           DeviceRow{"NotV4l2", "/dev/null", "not a V4L2 device"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CameraTarget, DevicePathsAreV4l2AndNamesAreNodes) {
     EXPECT_EQ(parse_camera_target("").name, kDefaultCameraName);
@@ -198,7 +203,8 @@ protected:
     std::vector<int> identify(const Bytes& got, CameraFormat f) {
         const size_t size = static_cast<size_t>(camera_stride(f, kW)) * kH;
         std::vector<Bytes> fed;
-        for (int n = 0; n < kPictures; ++n) fed.push_back(converted(numbered_picture(n, kW, kH), f, kW, kH));
+        for (int n = 0; n < kPictures; ++n)
+            fed.push_back(converted(numbered_picture(n, kW, kH), f, kW, kH));
         std::vector<int> numbers;
         for (size_t at = 0; at + size <= got.size(); at += size) {
             int found = -1;
@@ -231,7 +237,9 @@ struct FormatRow {
     CameraFormat format;
 };
 
-void PrintTo(const FormatRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const FormatRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class PipeWireFormats : public PipeWireCamera, public ::testing::WithParamInterface<FormatRow> {};
 
