@@ -369,16 +369,23 @@ TEST(Reader, CloseJoinsTheThreadAndEndsDelivery) {
     EXPECT_FALSE(cam.grabber().previewing());
 }
 
+// A 64 x 48 clip of PNG pictures, each picture a packet of its own.
+ClipSettings png_clip(const std::string& path, int frames, int fps) {
+    ClipSettings clip;
+    clip.path = path;
+    clip.codec = "png";
+    clip.pixelFormat = "rgba";
+    clip.width = 64;
+    clip.height = 48;
+    clip.frames = frames;
+    clip.fps = fps;
+    return clip;
+}
+
 class DamagedClip : public ::testing::Test {
 protected:
     void SetUp() override {
-        clip.path = dir.path("clip.nut");
-        clip.codec = "png";
-        clip.pixelFormat = "rgba";
-        clip.width = 64;
-        clip.height = 48;
-        clip.frames = 20;
-        clip.fps = 100;
+        clip = png_clip(dir.path("clip.nut"), 20, 100);
         ASSERT_EQ(write_clip(clip), "");
         std::ifstream in(clip.path, std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), {});
@@ -484,14 +491,7 @@ TEST_F(DamagedClip, RenderModeStopsAtTheBadPictureNamingTheInput) {
 // pictures a second give about 10 in a second (generous bounds for a loaded machine).
 TEST(Reader, FilesAndGraphsArePacedAtTheirFrameRate) {
     TempDir dir;
-    ClipSettings clip;
-    clip.path = dir.path("slow.nut");
-    clip.codec = "png";
-    clip.pixelFormat = "rgba";
-    clip.width = 64;
-    clip.height = 48;
-    clip.frames = 100;
-    clip.fps = 10;
+    const ClipSettings clip = png_clip(dir.path("slow.nut"), 100, 10);
     ASSERT_EQ(write_clip(clip), "");
     for (const std::string& source :
          {clip.path, std::string("lavfi:testsrc2=size=64x48:rate=10")}) {
