@@ -262,4 +262,17 @@ protected:
     void stopVirtualCamera(const std::string& why);
     CameraTarget virtualCameraTarget;
     bool virtualCameraOn = false;
+
+    // Processing resolution
+    // (bodies in controller_resolution.cpp)
+public:
+    QActionGroup* resolutionItems = nullptr;  // View > "480 lines" ... "camera's own"
+public slots:
+    // Marks the stored resolution and hands it to the camera, which has not opened yet.
+    WOBBLE_AWAKE void awakeResolution();
+    // A resolution item (its "lines" property): the camera opened again at that many lines and
+    // the pipeline sized for it. A failure has shown its alert and keeps the old resolution.
+    void chooseResolution(QObject* sender);
+protected:
+    void markResolution();  // checks the item of the resolution in force
 };
