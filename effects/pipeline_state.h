@@ -14,6 +14,7 @@ constexpr int kFullSize = 0;
 constexpr int kHalfSize = 1;
 
 class Grabber;
+class RowPool;
 
 // An output bitmap: 4 bytes per pixel, red, green, blue and one byte that is never shown.
 // Rows start on 16-byte boundaries; rowBytes is a multiple of 16.
@@ -29,6 +30,7 @@ struct PipelineState {
     int LargeWidth = 0, LargeHeight = 0, LargeSrcRowBytes = 0;
     uint8_t* srcData = nullptr;  // camera buffer, A, R, G, B per pixel
     Grabber* grabber = nullptr;  // re-bounded on every size change; may be null
+    RowPool* pool = nullptr;     // threads of the render pass; null runs it on the caller alone
 
     // Working size.
     int Width = 0, Height = 0, srcRowBytes = 0;
