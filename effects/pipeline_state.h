@@ -36,8 +36,10 @@ struct PipelineState {
     int Width = 0, Height = 0, srcRowBytes = 0;
     int planeWidth = 0;  // Width rounded up to whole quads: the row length of every float plane
 
-    // History ring, camera byte order. All slots live in one block owned by slot 0.
+    // History ring, camera byte order. All slots live in one block owned by slot 0; the rows of
+    // one slot lie ringRowBytes apart (the slots' rows may be interleaved).
     uint8_t** sourceFrames = nullptr;
+    size_t ringRowBytes = 0;  // bytes
     int SFIndex = 0, Depth = 0;  // next slot; slots in use
 
     // Four float planes in one 16-byte-aligned block, zeroed at every size change.
@@ -77,6 +79,11 @@ struct Controls {
 inline size_t plane_index(const PipelineState& s, int x, int y, int c) {
     return 3 * (static_cast<size_t>(y) * s.planeWidth + (x & ~3)) + 4 * c + (x & 3);
 }
+
+// Byte offset of row y within a history slot.
+inline size_t ring_row(const PipelineState& s, int y) { return static_cast<size_t>(y) * s.ringRowBytes; }
+// Row y of history slot k.
+inline uint8_t* slot_row(const PipelineState& s, int k, int y) { return s.sourceFrames[k] + ring_row(s, y); }
 
 // The slot that the latest ingestion wrote.
 inline int newest_slot(const PipelineState& s) { return (s.SFIndex + kHistorySlots - 1) % kHistorySlots; }
