@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "Controller.h"
+#include "row_pool.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The processing resolution: how many lines the camera picture keeps, chosen in the View menu,
-// remembered between runs and applied while the camera runs.
+// remembered between runs and applied while the camera runs; and the threads of the render pass.
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
@@ -11,7 +11,13 @@
 #include "QTMovie.h"
 #include "pipeline_state.h"
 #include "recording.h"
+#include "row_pool.h"
 #include "ui_MainWindow.h"
+
+void Controller::awakeRenderThreads() {
+    rowPool = std::make_unique<RowPool>(default_thread_count());
+    if (pipeline) pipeline->pool = rowPool.get();
+}
 
 void Controller::awakeResolution() {
     resolutionItems = new QActionGroup(this);

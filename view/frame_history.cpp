@@ -105,7 +105,10 @@ bool try_setup_size_params(PipelineState& s, int size, bool restart) {
     s.sourceFrames[0] = static_cast<uint8_t*>(reallocF(s.sourceFrames[0], slotBytes * kHistorySlots));
     if (!s.sourceFrames[0])
         return fail(s, "memory allocation for sourceFrames[0 ..]", slotBytes * kHistorySlots);
-    for (int i = 1; i < kHistorySlots; ++i) s.sourceFrames[i] = s.sourceFrames[i - 1] + slotBytes;
+    // Row y of every slot side by side: the random gathers of one row stay within a few hundred
+    // kilobytes instead of spreading over the whole ring.
+    s.ringRowBytes = static_cast<size_t>(s.srcRowBytes) * kHistorySlots;
+    for (int i = 1; i < kHistorySlots; ++i) s.sourceFrames[i] = s.sourceFrames[i - 1] + s.srcRowBytes;
 
     s.hnalalaaxc = static_cast<float*>(reallocF(s.hnalalaaxc, s.planeWidth * sizeof(float)));
     if (!s.hnalalaaxc)

@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "error_alert.h"
+#include "row_pool.h"
 #include "settings_store.h"
 #include "window_fixture.h"
 
@@ -103,6 +104,9 @@ TEST_P(ResolutionChoice, ReachesTheCameraAndTheWorkingSizeAndIsRemembered) {
     EXPECT_EQ(view->shownPicture().size(), QSize(row.width / 2, row.height / 2));
     EXPECT_TRUE(item(row.lines)->isChecked());
     EXPECT_EQ(QSettings().value(QLatin1String(settings_key::maxHeight)).toInt(), row.lines);
+    // The passes ran on the window's pool.
+    ASSERT_NE(pipeline.pool, nullptr);
+    EXPECT_EQ(pipeline.pool->threads(), default_thread_count());
 }
 
 INSTANTIATE_TEST_SUITE_P(Items, ResolutionChoice,
