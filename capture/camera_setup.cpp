@@ -176,12 +176,14 @@ bool change_camera_resolution(PipelineState& s, CaptureState& c, int maxHeight, 
         return true;
     }
     const std::string source = c.cameraSource;
+    const bool wasLost = c.cameraLost;
     // A device streams to one opener at a time: the old camera lets go first.
     close_camera(c);
     c.maxHeight = maxHeight;
     const Replaced r = replace_camera(s, c, source, size);
     if (r == Replaced::Yes) return true;
     c.maxHeight = before;
+    if (wasLost && r == Replaced::NotOpened) return false;  // still gone; it is tried again
     if (r != Replaced::Stalled) restore_camera(s, c, source, size);
     return false;
 }

@@ -144,6 +144,36 @@ TEST_F(Resolution, BlocksThatCannotBeHadShowTheAlertAndTheOldResolutionGoesOn) {
     EXPECT_EQ(QSettings().value(QLatin1String(settings_key::maxHeight)).toInt(), 480);
 }
 
+// A remembered camera's own resolution that cannot be had at the next start: the alert, then
+// the program starts at 480 lines instead of ending.
+class RememberedResolution : public Resolution {
+protected:
+    void SetUp() override {
+        storedLines = 2160;
+        Resolution::SetUp();
+    }
+};
+
+TEST_F(RememberedResolution, ThatCannotBeHadAtStartFallsBackTo480Lines) {
+    capture.cameraSource = "lavfi:testsrc2=size=3840x2160:rate=30";
+    int status = -1;
+    {
+        const AddressSpaceLimit limit(400u << 20);  // half of 3840 x 2160 needs some 600 MB
+        status = launch([&] {
+            EXPECT_TRUE(drawsMore(5));
+            controller.window->close();
+        });
+    }
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(testcam::camera().alerts.size(), 1u);
+    EXPECT_EQ(testcam::camera().alerts[0].text.substr(0, 40),
+              "memory allocation for sourceFrames[0 ..]");
+    EXPECT_EQ(capture.maxHeight, 480);
+    EXPECT_EQ(pipeline.LargeHeight, 480);
+    EXPECT_EQ(pipeline.Width, 426);
+    EXPECT_TRUE(ui->actionResolution480->isChecked());
+}
+
 TEST(ResolutionTexts, SpeakGerman) {
     QTranslator german;
     ASSERT_TRUE(german.load(QLocale(QLocale::German), "app", "_", ":/i18n"));
