@@ -128,12 +128,12 @@ const FormatInfo* format_info(uint32_t code) {
 
 // How a mode ranks for the target height; a smaller tuple is better.
 struct Rank {
-    int slow, short_, lines, format;
+    int slow, tooShort, lines, format;
     double rate;
     int narrow;
     bool operator<(const Rank& o) const {
-        return std::tie(slow, short_, lines, format, rate, narrow) <
-               std::tie(o.slow, o.short_, o.lines, o.format, o.rate, o.narrow);
+        return std::tie(slow, tooShort, lines, format, rate, narrow) <
+               std::tie(o.slow, o.tooShort, o.lines, o.format, o.rate, o.narrow);
     }
 };
 
