@@ -37,7 +37,8 @@ inline uint32_t wait_change(const std::atomic<uint32_t>& a, uint32_t old) {
 
 }  // namespace
 
-RowPool::RowPool(int threads) : threads_(threads < 1 ? 1 : threads) {
+RowPool::RowPool(int threads)
+    : threads_(threads < 1 ? 1 : threads > kMaxThreads ? kMaxThreads : threads) {
     workers_.reserve(threads_ - 1);
     for (int i = 1; i < threads_; ++i) workers_.emplace_back([this, i] { work(i); });
 }

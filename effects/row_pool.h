@@ -12,8 +12,10 @@
 
 class RowPool {
 public:
-    // Values below 1 are taken as 1; one thread runs everything on the caller.
+    // Values below 1 are taken as 1, above kMaxThreads as kMaxThreads; one thread runs
+    // everything on the caller.
     explicit RowPool(int threads);
+    static constexpr int kMaxThreads = 256;
     ~RowPool();
     RowPool(const RowPool&) = delete;
     RowPool& operator=(const RowPool&) = delete;
