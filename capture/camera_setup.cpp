@@ -129,18 +129,25 @@ Replaced replace_camera(PipelineState& s, CaptureState& c, const std::string& so
     return Replaced::Yes;
 }
 
+// Closes the camera and lets go of its input, so that a device is free to be opened again.
+void release_camera(PipelineState& s, CaptureState& c) {
+    close_camera(c);
+    c.theSeqGrabber.reset();
+    c.theVideoChannel = nullptr;
+    s.grabber = nullptr;
+}
+
 // Brings source back at c.maxHeight after another camera or size failed. After a failed
 // allocation the release of the new blocks made room for the old ones; without them the process
 // cannot go on. A camera that does not open again is lost: it is tried again every second.
 void restore_camera(PipelineState& s, CaptureState& c, const std::string& source, int size) {
+    release_camera(s, c);
     const Replaced r = replace_camera(s, c, source, size);
     if (r == Replaced::NoMemory || (r == Replaced::NotOpened && !s.fBuffer))
         terminate_application();
     if (r == Replaced::NotOpened) {
         c.cameraSource = source;
-        c.theVideoChannel = nullptr;
         c.cameraLost = true;
-        s.grabber = nullptr;
         c.nextReopen = std::chrono::steady_clock::now();
     }
 }
@@ -178,7 +185,7 @@ bool change_camera_resolution(PipelineState& s, CaptureState& c, int maxHeight, 
     const std::string source = c.cameraSource;
     const bool wasLost = c.cameraLost;
     // A device streams to one opener at a time: the old camera lets go first.
-    close_camera(c);
+    release_camera(s, c);
     c.maxHeight = maxHeight;
     const Replaced r = replace_camera(s, c, source, size);
     if (r == Replaced::Yes) return true;
