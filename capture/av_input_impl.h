@@ -75,6 +75,12 @@ struct AvInput::Impl {
 
 // Writes a picture of pixel format sf as A, R, G, B, dw x dh pixels at dst (rows dstRowBytes
 // apart), in one libswscale pass; an A, R, G, B picture of the same size is copied byte for
-// byte. sws is the cached context. False when no context can be made for these sizes.
+// byte, one of twice the size (remainders dropped) is halved by halve_argb. sws is the cached
+// context. False when no context can be made for these sizes.
+// sw / 2 x sh / 2 pixels at dst: each the mean of its 2 x 2 block of source pixels,
+// every byte (alpha too) on its own, halves rounded up; a last odd column or row of the source is left out.
+void halve_argb(const uint8_t* src, int sw, int sh, int srcRowBytes, uint8_t* dst,
+                int dstRowBytes);
+
 bool picture_to_argb(av::SwsPtr& sws, const uint8_t* const src[4], const int srcStride[4], int sw,
                      int sh, AVPixelFormat sf, uint8_t* dst, int dw, int dh, int dstRowBytes);

@@ -2,6 +2,10 @@
 // Scaling and pixel-format conversion with libswscale.
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "av_camera.h"
 #include "av_input_impl.h"
 
@@ -11,7 +15,52 @@ namespace {
 // render tool produce the same bytes from A, R, G, B input.
 constexpr int kSwsFlags = SWS_BILINEAR | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP;
 
+// One output pixel: the mean of its 2 x 2 source pixels, byte by byte, halves rounded up.
+inline void halve_pixel(const uint8_t* a, const uint8_t* b, uint8_t* out) {
+    for (int k = 0; k < 4; ++k) out[k] = static_cast<uint8_t>((a[k] + a[k + 4] + b[k] + b[k + 4] + 2) >> 2);
+}
+
 }  // namespace
+
+void halve_argb(const uint8_t* src, int sw, int sh, int srcRowBytes, uint8_t* dst,
+                int dstRowBytes) {
+    const int dw = sw / 2, dh = sh / 2;
+    for (int y = 0; y < dh; ++y) {
+        const uint8_t* a = src + static_cast<ptrdiff_t>(2 * y) * srcRowBytes;
+        const uint8_t* b = a + srcRowBytes;
+        uint8_t* out = dst + static_cast<ptrdiff_t>(y) * dstRowBytes;
+        int x = 0;
+#if defined(__SSE2__)
+        // Four output pixels from eight source pixels of each row: even and odd pixels apart,
+        // then the four bytes of each 2 x 2 block summed in 16 bits.
+        const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+        for (; x + 4 <= dw; x += 4) {
+            const __m128i a0 = _mm_shuffle_epi32(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 8 * x)), 0xD8);
+            const __m128i a1 = _mm_shuffle_epi32(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 8 * x + 16)), 0xD8);
+            const __m128i b0 = _mm_shuffle_epi32(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * x)), 0xD8);
+            const __m128i b1 = _mm_shuffle_epi32(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * x + 16)), 0xD8);
+            // Pixels 0 2 | 1 3 of each half: the 64-bit halves hold the even and the odd ones.
+            const __m128i ae = _mm_unpacklo_epi64(a0, a1), ao = _mm_unpackhi_epi64(a0, a1);
+            const __m128i be = _mm_unpacklo_epi64(b0, b1), bo = _mm_unpackhi_epi64(b0, b1);
+            __m128i lo = _mm_add_epi16(_mm_unpacklo_epi8(ae, zero), _mm_unpacklo_epi8(ao, zero));
+            lo = _mm_add_epi16(lo, _mm_add_epi16(_mm_unpacklo_epi8(be, zero),
+                                                 _mm_unpacklo_epi8(bo, zero)));
+            __m128i hi = _mm_add_epi16(_mm_unpackhi_epi8(ae, zero), _mm_unpackhi_epi8(ao, zero));
+            hi = _mm_add_epi16(hi, _mm_add_epi16(_mm_unpackhi_epi8(be, zero),
+                                                 _mm_unpackhi_epi8(bo, zero)));
+            lo = _mm_srli_epi16(_mm_add_epi16(lo, two), 2);
+            hi = _mm_srli_epi16(_mm_add_epi16(hi, two), 2);
+            // Every lane is at most 255 here, so the pack keeps it as it is.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), _mm_packus_epi16(lo, hi));
+        }
+#endif
+        for (; x < dw; ++x) halve_pixel(a + 8 * x, b + 8 * x, out + 4 * x);
+    }
+}
 
 bool picture_to_argb(av::SwsPtr& sws, const uint8_t* const src[4], const int srcStride[4], int sw,
                      int sh, AVPixelFormat sf, uint8_t* dst, int dw, int dh, int dstRowBytes) {
@@ -21,6 +70,10 @@ bool picture_to_argb(av::SwsPtr& sws, const uint8_t* const src[4], const int src
             std::memcpy(dst + static_cast<ptrdiff_t>(y) * dstRowBytes,
                         src[0] + static_cast<ptrdiff_t>(y) * srcStride[0],
                         4 * static_cast<size_t>(dw));
+        return true;
+    }
+    if (sf == AV_PIX_FMT_ARGB && dw == sw / 2 && dh == sh / 2) {
+        halve_argb(src[0], sw, sh, srcStride[0], dst, dstRowBytes);
         return true;
     }
     sws.reset(sws_getCachedContext(sws.release(), sw, sh, sf, dw, dh, AV_PIX_FMT_ARGB, kSwsFlags,
