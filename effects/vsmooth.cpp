@@ -9,7 +9,7 @@
 namespace ref {
 
 // The older frame of slot i is slot i - 1, and of slot 0 the last slot in use.
-void vsmooth_pixel(const PipelineState& s, uint8_t* dst, int32_t near, float w, int srcOffset) {
+void vsmooth_pixel(const PipelineState& s, uint8_t* dst, int32_t near, float w, size_t srcOffset) {
     const uint32_t older = (static_cast<uint32_t>(near) + s.Depth - 1) % static_cast<uint32_t>(s.Depth);
     const uint8_t* a = s.sourceFrames[near] + srcOffset;
     const uint8_t* b = s.sourceFrames[older] + srcOffset;
@@ -19,7 +19,7 @@ void vsmooth_pixel(const PipelineState& s, uint8_t* dst, int32_t near, float w, 
 }  // namespace ref
 
 void vsmooth(const PipelineState& s, uint8_t* dst, const int32_t near[4], const float w[4],
-             int srcOffset) {
+             size_t srcOffset) {
     using namespace quad;
     i4 aw, bw;
     if (near[0] == near[1] && near[0] == near[2] && near[0] == near[3]) {

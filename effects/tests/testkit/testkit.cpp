@@ -74,6 +74,10 @@ void Pipeline::random_ring(std::mt19937& rng, int depth) {
     s.SFIndex = depth == kHistorySlots ? static_cast<int>(rng() % kHistorySlots) : depth;
 }
 
+void Pipeline::fill_slot(int k, uint8_t value) {
+    for (int y = 0; y < s.Height; ++y) std::memset(slot_row(s, k, y), value, s.srcRowBytes);
+}
+
 void Pipeline::random_planes(std::mt19937& rng) {
     std::uniform_real_distribution<float> colour(0.0f, 255.0f);
     for (size_t i = 0; i < 4 * s.planeFloats; ++i) s.fBuffer[i] = colour(rng);
