@@ -4,7 +4,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
+
+#include "row_pool.h"
 
 namespace {
 
@@ -45,7 +48,8 @@ const char* const kUsage =
     "                     default the current time\n"
     "  --frames K         render at most K input frames\n"
     "  --threads N        render each picture on N threads, 1 to 64 (the same pictures with\n"
-    "                     any number); default the number of CPUs this process may use\n"
+    "                     any number); default the number of CPUs this process may use,\n"
+    "                     here {cpus}\n"
     "  --codec C          movie outputs: the compressor, jpeg (Photo-JPEG, the default),\n"
     "                     avc1 (H.264), apcn (Apple ProRes 422), rle (Animation), png or\n"
     "                     raw (None, uncompressed)\n"
@@ -166,7 +170,10 @@ int parse_render_options(int argc, char** argv, RenderOptions& o) {
         const std::string a = argv[i];
         const std::string name = a.substr(0, a.find('='));
         if (a == "-h" || a == "--help") {
-            std::fputs(kUsage, stdout);
+            std::string usage = kUsage;
+            const std::string marker = "{cpus}";
+            usage.replace(usage.find(marker), marker.size(), std::to_string(default_thread_count()));
+            std::fputs(usage.c_str(), stdout);
             return 0;
         } else if (a == "--scalar") {
             o.scalar = true;

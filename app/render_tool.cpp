@@ -21,6 +21,7 @@
 #include "render_io.h"
 #include "render_pass.h"
 #include "render_vcam_sink.h"
+#include "row_pool.h"
 
 namespace {
 
@@ -118,9 +119,14 @@ Controls controls_for(const RenderOptions& o) {
 class RenderRun {
 public:
     RenderRun(const RenderOptions& o, FrameSource& source, PictureSink& sink, const Rect16& cam)
-        : o_(o), source_(source), sink_(sink), controls_(controls_for(o)) {
+        : o_(o),
+          source_(source),
+          sink_(sink),
+          pool_(o.threads > 0 ? o.threads : default_thread_count()),
+          controls_(controls_for(o)) {
         camera_.bounds = cam;
         s_.grabber = &camera_;
+        s_.pool = &pool_;
         set_camera_geometry(s_, cam.right - cam.left, cam.bottom - cam.top);
         cameraBuffer_.resize(static_cast<size_t>(s_.LargeSrcRowBytes) * s_.LargeHeight);
         s_.srcData = cameraBuffer_.data();
@@ -184,6 +190,7 @@ private:
     const RenderOptions& o_;
     FrameSource& source_;
     PictureSink& sink_;
+    RowPool pool_;
     PipelineState s_;
     ViewState v_;
     RenderCamera camera_;
