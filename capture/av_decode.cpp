@@ -51,7 +51,7 @@ bool AvInput::Impl::convert(ArgbFrame& out) {
     out.rowBytes = 4 * out.width;
     out.pixels.resize(static_cast<size_t>(out.rowBytes) * out.height);
     const auto pf = static_cast<AVPixelFormat>(f->format);
-    if (!picture_to_argb(sws, f->data, f->linesize, f->width, f->height, pf, out.pixels.data(),
+    if (!picture_to_argb(conversion, f->data, f->linesize, f->width, f->height, pf, out.pixels.data(),
                          out.width, out.height, out.rowBytes)) {
         const char* name = av_get_pix_fmt_name(pf);
         fail(AVERROR(ENOSYS),

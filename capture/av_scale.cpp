@@ -17,7 +17,8 @@ constexpr int kSwsFlags = SWS_BILINEAR | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP
 
 // One output pixel: the mean of its 2 x 2 source pixels, byte by byte, halves rounded up.
 inline void halve_pixel(const uint8_t* a, const uint8_t* b, uint8_t* out) {
-    for (int k = 0; k < 4; ++k) out[k] = static_cast<uint8_t>((a[k] + a[k + 4] + b[k] + b[k + 4] + 2) >> 2);
+    for (int k = 0; k < 4; ++k)
+        out[k] = static_cast<uint8_t>((a[k] + a[k + 4] + b[k] + b[k + 4] + 2) >> 2);
 }
 
 }  // namespace
@@ -47,11 +48,11 @@ void halve_argb(const uint8_t* src, int sw, int sh, int srcRowBytes, uint8_t* ds
             const __m128i ae = _mm_unpacklo_epi64(a0, a1), ao = _mm_unpackhi_epi64(a0, a1);
             const __m128i be = _mm_unpacklo_epi64(b0, b1), bo = _mm_unpackhi_epi64(b0, b1);
             __m128i lo = _mm_add_epi16(_mm_unpacklo_epi8(ae, zero), _mm_unpacklo_epi8(ao, zero));
-            lo = _mm_add_epi16(lo, _mm_add_epi16(_mm_unpacklo_epi8(be, zero),
-                                                 _mm_unpacklo_epi8(bo, zero)));
+            lo = _mm_add_epi16(
+                lo, _mm_add_epi16(_mm_unpacklo_epi8(be, zero), _mm_unpacklo_epi8(bo, zero)));
             __m128i hi = _mm_add_epi16(_mm_unpackhi_epi8(ae, zero), _mm_unpackhi_epi8(ao, zero));
-            hi = _mm_add_epi16(hi, _mm_add_epi16(_mm_unpackhi_epi8(be, zero),
-                                                 _mm_unpackhi_epi8(bo, zero)));
+            hi = _mm_add_epi16(
+                hi, _mm_add_epi16(_mm_unpackhi_epi8(be, zero), _mm_unpackhi_epi8(bo, zero)));
             lo = _mm_srli_epi16(_mm_add_epi16(lo, two), 2);
             hi = _mm_srli_epi16(_mm_add_epi16(hi, two), 2);
             // Every lane is at most 255 here, so the pack keeps it as it is.
@@ -62,8 +63,9 @@ void halve_argb(const uint8_t* src, int sw, int sh, int srcRowBytes, uint8_t* ds
     }
 }
 
-bool picture_to_argb(av::SwsPtr& sws, const uint8_t* const src[4], const int srcStride[4], int sw,
-                     int sh, AVPixelFormat sf, uint8_t* dst, int dw, int dh, int dstRowBytes) {
+bool picture_to_argb(ArgbConversion& conv, const uint8_t* const src[4], const int srcStride[4],
+                     int sw, int sh, AVPixelFormat sf, uint8_t* dst, int dw, int dh,
+                     int dstRowBytes) {
     if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0 || !src[0] || !dst) return false;
     if (sf == AV_PIX_FMT_ARGB && sw == dw && sh == dh) {
         for (int y = 0; y < dh; ++y)
@@ -72,10 +74,18 @@ bool picture_to_argb(av::SwsPtr& sws, const uint8_t* const src[4], const int src
                         4 * static_cast<size_t>(dw));
         return true;
     }
-    if (sf == AV_PIX_FMT_ARGB && dw == sw / 2 && dh == sh / 2) {
-        halve_argb(src[0], sw, sh, srcStride[0], dst, dstRowBytes);
+    if (dw == sw / 2 && dh == sh / 2) {
+        if (sf == AV_PIX_FMT_ARGB) {
+            halve_argb(src[0], sw, sh, srcStride[0], dst, dstRowBytes);
+            return true;
+        }
+        conv.full.resize(4 * static_cast<size_t>(sw) * sh);
+        if (!picture_to_argb(conv, src, srcStride, sw, sh, sf, conv.full.data(), sw, sh, 4 * sw))
+            return false;
+        halve_argb(conv.full.data(), sw, sh, 4 * sw, dst, dstRowBytes);
         return true;
     }
+    av::SwsPtr& sws = conv.sws;
     sws.reset(sws_getCachedContext(sws.release(), sw, sh, sf, dw, dh, AV_PIX_FMT_ARGB, kSwsFlags,
                                    nullptr, nullptr, nullptr));
     if (!sws) return false;
@@ -85,7 +95,7 @@ bool picture_to_argb(av::SwsPtr& sws, const uint8_t* const src[4], const int src
 }
 
 struct ArgbScaler::Impl {
-    av::SwsPtr sws;
+    ArgbConversion conversion;
 };
 
 ArgbScaler::ArgbScaler() : impl_(std::make_unique<Impl>()) {}
@@ -95,6 +105,6 @@ bool ArgbScaler::scale(const uint8_t* src, int sw, int sh, int srcRowBytes, uint
                        int dh, int dstRowBytes) {
     const uint8_t* const srcPlanes[4] = {src, nullptr, nullptr, nullptr};
     const int srcStride[4] = {srcRowBytes, 0, 0, 0};
-    return picture_to_argb(impl_->sws, srcPlanes, srcStride, sw, sh, AV_PIX_FMT_ARGB, dst, dw, dh,
-                           dstRowBytes);
+    return picture_to_argb(impl_->conversion, srcPlanes, srcStride, sw, sh, AV_PIX_FMT_ARGB, dst,
+                           dw, dh, dstRowBytes);
 }

@@ -225,3 +225,39 @@ TEST(RenderInput, RenderToolDeliversWhatTheLiveCameraDelivers) {
     EXPECT_EQ(wrong, 0);
     release_pipeline(s);
 }
+
+// A decoded picture of twice the working size is converted at its own size and reduced by the
+// mean of each 2 x 2 block: the half-size pictures of a lossless clip are the means of its
+// full-size ones.
+TEST(RenderInput, HalfSizeOfAVideoIsTheMeanOfItsFullSizePictures) {
+    TempDir dir;
+    ClipSettings clip;
+    clip.path = dir.path("clip.mkv");
+    clip.codec = "ffv1";
+    clip.pixelFormat = "yuv420p";
+    clip.width = 70;
+    clip.height = 46;
+    clip.frames = 5;
+    ASSERT_EQ(write_clip(clip), "");
+    const std::string full = dir.path("full.rgb"), half = dir.path("half.rgb");
+    for (const auto& [size, out] : {std::pair{"full", full}, std::pair{"half", half}}) {
+        const RenderRun run = render(
+            {"--quiet", "--effect", "normal", "--mirror", "off", "--size", size, clip.path, out});
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+    const std::vector<uint8_t> f = read_file(full), h = read_file(half);
+    ASSERT_EQ(f.size(), 2u * 70 * 46 * 3);
+    ASSERT_EQ(h.size(), 2u * 35 * 23 * 3);
+    int wrong = 0;
+    for (int k = 0; k < 2; ++k)
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 35; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    const auto at = [&](int dx, int dy) {
+                        return f[((k * 46 + 2 * y + dy) * 70 + 2 * x + dx) * 3 + c];
+                    };
+                    const int mean = (at(0, 0) + at(1, 0) + at(0, 1) + at(1, 1) + 2) >> 2;
+                    wrong += h[((k * 23 + y) * 35 + x) * 3 + c] != mean;
+                }
+    EXPECT_EQ(wrong, 0);
+}
