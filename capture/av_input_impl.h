@@ -39,9 +39,17 @@ private:
     void* before_ = nullptr;  // the thread's locale_t before
 };
 
+struct BufferUnref {
+    void operator()(AVBufferRef* b) const { av_buffer_unref(&b); }
+};
+
 // What picture_to_argb keeps from one picture to the next.
 struct ArgbConversion {
-    av::SwsPtr sws;             // the cached context
+    av::SwsPtr sws;  // the context for these sizes and source format
+    int sw = 0, sh = 0, dw = 0, dh = 0;
+    AVPixelFormat sf = AV_PIX_FMT_NONE;
+    av::FramePtr in, out;                            // the planes of one conversion, lent
+    std::unique_ptr<AVBufferRef, BufferUnref> lent;  // the lent planes' owner, frees nothing
     std::vector<uint8_t> full;  // A, R, G, B at the picture's own size, before it is halved
 };
 
@@ -82,8 +90,7 @@ struct AvInput::Impl {
 
 // sw / 2 x sh / 2 pixels at dst: each the mean of its 2 x 2 block of source pixels, every byte
 // (alpha too) on its own, halves rounded up; a last odd column or row of the source is left out.
-void halve_argb(const uint8_t* src, int sw, int sh, int srcRowBytes, uint8_t* dst,
-                int dstRowBytes);
+void halve_argb(const uint8_t* src, int sw, int sh, int srcRowBytes, uint8_t* dst, int dstRowBytes);
 
 // Writes a picture of pixel format sf as A, R, G, B, dw x dh pixels at dst (rows dstRowBytes
 // apart). An A, R, G, B picture of the same size is copied byte for byte; a picture of twice the

@@ -8,6 +8,11 @@
 
 #include "av_camera.h"
 #include "av_input_impl.h"
+#include "row_pool.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
 
 namespace {
 
@@ -19,6 +24,25 @@ constexpr int kSwsFlags = SWS_BILINEAR | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP
 inline void halve_pixel(const uint8_t* a, const uint8_t* b, uint8_t* out) {
     for (int k = 0; k < 4; ++k)
         out[k] = static_cast<uint8_t>((a[k] + a[k + 4] + b[k] + b[k + 4] + 2) >> 2);
+}
+
+// The owner of a lent plane frees nothing: the plane belongs to the caller.
+void lend_nothing(void*, uint8_t*) {}
+
+// A scaler with the filter above that slices its output over the threads the process may use.
+av::SwsPtr make_scaler(int sw, int sh, AVPixelFormat sf, int dw, int dh) {
+    av::SwsPtr c(sws_alloc_context());
+    if (!c) return nullptr;
+    av_opt_set_int(c.get(), "srcw", sw, 0);
+    av_opt_set_int(c.get(), "srch", sh, 0);
+    av_opt_set_int(c.get(), "src_format", sf, 0);
+    av_opt_set_int(c.get(), "dstw", dw, 0);
+    av_opt_set_int(c.get(), "dsth", dh, 0);
+    av_opt_set_int(c.get(), "dst_format", AV_PIX_FMT_ARGB, 0);
+    av_opt_set_int(c.get(), "sws_flags", kSwsFlags, 0);
+    av_opt_set_int(c.get(), "threads", default_thread_count(), 0);
+    if (sws_init_context(c.get(), nullptr, nullptr) < 0) return nullptr;
+    return c;
 }
 
 }  // namespace
@@ -85,13 +109,40 @@ bool picture_to_argb(ArgbConversion& conv, const uint8_t* const src[4], const in
         halve_argb(conv.full.data(), sw, sh, 4 * sw, dst, dstRowBytes);
         return true;
     }
-    av::SwsPtr& sws = conv.sws;
-    sws.reset(sws_getCachedContext(sws.release(), sw, sh, sf, dw, dh, AV_PIX_FMT_ARGB, kSwsFlags,
-                                   nullptr, nullptr, nullptr));
-    if (!sws) return false;
-    uint8_t* const dstPlanes[4] = {dst, nullptr, nullptr, nullptr};
+    if (!conv.sws || conv.sw != sw || conv.sh != sh || conv.sf != sf || conv.dw != dw ||
+        conv.dh != dh) {
+        conv.sws = make_scaler(sw, sh, sf, dw, dh);
+        conv.sw = sw, conv.sh = sh, conv.sf = sf, conv.dw = dw, conv.dh = dh;
+        if (!conv.sws) return false;
+    }
+    // The frames lend their planes to libswscale, which cuts the output into slices, one per
+    // thread; each thread reads the input rows its slice needs, so the bytes do not change.
+    if (!conv.in) conv.in.reset(av_frame_alloc());
+    if (!conv.out) conv.out.reset(av_frame_alloc());
+    if (!conv.lent) conv.lent.reset(av_buffer_create(nullptr, 0, lend_nothing, nullptr, 0));
+    if (!conv.in || !conv.out || !conv.lent) return false;
+    const auto lend = [&conv](AVFrame* f, int w, int h, AVPixelFormat format,
+                              const uint8_t* const planes[4], const int strides[4]) {
+        av_frame_unref(f);
+        f->width = w;
+        f->height = h;
+        f->format = format;
+        for (int i = 0; i < 4; ++i) {
+            f->data[i] = const_cast<uint8_t*>(planes[i]);
+            f->linesize[i] = strides[i];
+        }
+        f->buf[0] = av_buffer_ref(conv.lent.get());
+        return f->buf[0] != nullptr;
+    };
+    const uint8_t* const dstPlanes[4] = {dst, nullptr, nullptr, nullptr};
     const int dstStride[4] = {dstRowBytes, 0, 0, 0};
-    return sws_scale(sws.get(), src, srcStride, 0, sh, dstPlanes, dstStride) == dh;
+    if (!lend(conv.in.get(), sw, sh, sf, src, srcStride) ||
+        !lend(conv.out.get(), dw, dh, AV_PIX_FMT_ARGB, dstPlanes, dstStride))
+        return false;
+    const int r = sws_scale_frame(conv.sws.get(), conv.out.get(), conv.in.get());
+    av_frame_unref(conv.in.get());
+    av_frame_unref(conv.out.get());
+    return r >= 0;
 }
 
 struct ArgbScaler::Impl {

@@ -7,7 +7,14 @@
 #include <fstream>
 #include <iterator>
 
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
+#include <random>
+
 #include "QTMovie.h"
+#include "av_camera.h"
 #include "camera_test_support.h"
 #include "clip_writer.h"
 #include "frame_history.h"
@@ -260,4 +267,26 @@ TEST(RenderInput, HalfSizeOfAVideoIsTheMeanOfItsFullSizePictures) {
                     wrong += h[((k * 23 + y) * 35 + x) * 3 + c] != mean;
                 }
     EXPECT_EQ(wrong, 0);
+}
+
+// The scaler cuts its output over threads: the bytes are those of one libswscale pass with the
+// same filter on one thread.
+TEST(Scaling, ThreadedScalingGivesTheBytesOfOnePass) {
+    const int sw = 1280, sh = 720, dw = 853, dh = 480;
+    std::vector<uint8_t> src(4 * sw * sh), ours(4 * dw * dh), one(4 * dw * dh);
+    std::mt19937 rng(5);
+    for (uint8_t& b : src) b = static_cast<uint8_t>(rng());
+    ArgbScaler scaler;
+    ASSERT_TRUE(scaler.scale(src.data(), sw, sh, 4 * sw, ours.data(), dw, dh, 4 * dw));
+    SwsContext* c = sws_getContext(sw, sh, AV_PIX_FMT_ARGB, dw, dh, AV_PIX_FMT_ARGB,
+                                   SWS_BILINEAR | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
+                                   nullptr, nullptr, nullptr);
+    ASSERT_NE(c, nullptr);
+    const uint8_t* const in[4] = {src.data()};
+    const int inStride[4] = {4 * sw};
+    uint8_t* const out[4] = {one.data()};
+    const int outStride[4] = {4 * dw};
+    EXPECT_EQ(sws_scale(c, in, inStride, 0, sh, out, outStride), dh);
+    sws_freeContext(c);
+    EXPECT_TRUE(ours == one);
 }
