@@ -7,6 +7,7 @@
 #include "effects.h"
 #include "quad.h"
 #include "row_pool.h"
+#include "vsmooth_quad.h"
 #include "running_average.h"
 
 namespace {
@@ -155,7 +156,7 @@ void delay_row(const PipelineState& s, int newestBase, int y) {
     // The frames of a stretch of a row are worked out first, so that the pixels a few quads
     // ahead can be fetched while the current quad is blended: in a busy scene neighbouring
     // pixels lag by different amounts and read frames all over the history.
-    constexpr int kStretch = 256, kAhead = 4;  // pixels; quads
+    constexpr int kStretch = 512, kAhead = 8;  // pixels; quads
     alignas(16) int32_t near[kStretch];
     alignas(16) float w[kStretch];
     const float* m = measure_row(s, s.fBuffer3, y);
@@ -179,7 +180,7 @@ void delay_row(const PipelineState& s, int newestBase, int y) {
                     prefetch(s.sourceFrames[slot == 0 ? s.Depth - 1 : slot - 1] + offset + 4 * k);
                 }
             }
-            vsmooth(s, out + 4 * (x0 + i), near + i, w + i, srcRow + 4 * (x0 + i));
+            vsmooth_quad(s, out + 4 * (x0 + i), near + i, w + i, srcRow + 4 * (x0 + i));
         }
     }
     for (int x = quadEnd; x < s.Width; ++x) {

@@ -6,6 +6,7 @@
 #include "effects.h"
 #include "quad.h"
 #include "row_pool.h"
+#include "vsmooth_quad.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ void wave_rows(const PipelineState& s, const WaveFrame& f, uint8_t* base, int y0
                 prefetch(s.sourceFrames[near[0]] + ahead);
                 prefetch(s.sourceFrames[near[0] == 0 ? s.Depth - 1 : near[0] - 1] + ahead);
             }
-            vsmooth(s, out + 4 * x, near, w, srcRow + 4 * x);
+            vsmooth_quad(s, out + 4 * x, near, w, srcRow + 4 * x);
         }
         for (int x = quadEnd; x < s.Width; ++x) {
             int32_t n1;
