@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -96,10 +99,76 @@ private:
     std::string error_;
 };
 
+// Writes one buffer at a time to a file on a thread of its own, so that a picture is written
+// while the next one is drawn.
+class BackgroundWriter {
+public:
+    explicit BackgroundWriter(FILE* f) : f_(f), thread_([this] { loop(); }) {}
+    ~BackgroundWriter() {  // after the write in hand
+        {
+            const std::lock_guard<std::mutex> lock(m_);
+            stop_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+    BackgroundWriter(const BackgroundWriter&) = delete;
+    BackgroundWriter& operator=(const BackgroundWriter&) = delete;
+
+    // Waits for the write before, then writes the first `size` bytes of buf, which it takes in
+    // exchange for a buffer of its own. Returns the errno of a failed write so far, else 0.
+    int submit(std::vector<uint8_t>& buf, size_t size) {
+        std::unique_lock<std::mutex> lock(m_);
+        cv_.wait(lock, [this] { return !busy_; });
+        if (err_) return err_;
+        std::swap(buf, pending_);
+        size_ = size;
+        busy_ = true;
+        cv_.notify_all();
+        return 0;
+    }
+    // Waits until all is written; the errno of a failed write, else 0.
+    int drain() {
+        std::unique_lock<std::mutex> lock(m_);
+        cv_.wait(lock, [this] { return !busy_; });
+        return err_;
+    }
+
+private:
+    void loop() {
+        std::unique_lock<std::mutex> lock(m_);
+        for (;;) {
+            cv_.wait(lock, [this] { return busy_ || stop_; });
+            if (!busy_) return;
+            lock.unlock();
+            errno = 0;
+            const bool ok = std::fwrite(pending_.data(), 1, size_, f_) == size_;
+            const int e = ok ? 0 : errno ? errno : EIO;
+            lock.lock();
+            if (!err_) err_ = e;
+            busy_ = false;
+            cv_.notify_all();
+        }
+    }
+
+    FILE* f_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<uint8_t> pending_;
+    size_t size_ = 0;    // bytes of pending_ to write
+    bool busy_ = false;  // pending_ is being written
+    bool stop_ = false;
+    int err_ = 0;
+    std::thread thread_;  // last: starts when the rest is ready
+};
+
 class RgbSink : public PictureSink {
 public:
     RgbSink(FILE* f, std::string path, std::string temp)
-        : f_(f), path_(std::move(path)), temp_(std::move(temp)) {}
+        : f_(f),
+          path_(std::move(path)),
+          temp_(std::move(temp)),
+          writer_(std::make_unique<BackgroundWriter>(f)) {}
     ~RgbSink() override {
         if (f_) abort();
     }
@@ -114,8 +183,8 @@ public:
         for (int y = 0; y < height; ++y)
             repack_rgb(data + static_cast<size_t>(y) * rowBytes, width,
                        picture_.data() + 3 * static_cast<size_t>(y) * width);
-        if (std::fwrite(picture_.data(), 1, size, f_) != size) {
-            error_ = path_ + ": write error: " + errno_text();
+        if (const int e = writer_->submit(picture_, size)) {
+            error_ = path_ + ": write error: " + std::strerror(e);
             return false;
         }
         return true;
@@ -148,6 +217,7 @@ public:
     }
 
     void abort() override {
+        writer_.reset();
         if (f_) std::fclose(f_);
         f_ = nullptr;
         std::remove(temp_.c_str());
@@ -155,7 +225,13 @@ public:
 
 private:
     bool close() {
-        const bool ok = std::fflush(f_) == 0 && std::fclose(f_) == 0;
+        const int e = writer_->drain();
+        writer_.reset();
+        const bool ok = e == 0 && std::fflush(f_) == 0 && std::fclose(f_) == 0;
+        if (e) {
+            std::fclose(f_);
+            errno = e;
+        }
         f_ = nullptr;
         if (!ok) error_ = path_ + ": write error: " + errno_text();
         return ok;
@@ -164,7 +240,8 @@ private:
     long long pictures_ = 0;
     FILE* f_;
     std::string path_, temp_, error_;
-    std::vector<uint8_t> picture_;  // one picture as written, and the repack's slack
+    std::vector<uint8_t> picture_;  // the picture being repacked, and the repack's slack
+    std::unique_ptr<BackgroundWriter> writer_;
 };
 
 }  // namespace
