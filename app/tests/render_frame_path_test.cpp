@@ -78,6 +78,23 @@ TEST_F(RenderFramePath, HalfSizeIsTheRoundedMeanOfEachBlock) {
     }
 }
 
+// A disk that fills up mid-run (a file size limit): the write error is said, and neither the
+// output nor its temporary file is left.
+TEST_F(RenderFramePath, AFullDiskFailsTheRunAndLeavesNothing) {
+    write_clip("in.argb", 64, 48, 40);
+    const std::string out = path("out.rgb");
+    const std::string cmd = "ulimit -f 100; trap '' XFSZ; exec " + std::string(WOBBLESCOPE_BIN) +
+                            " render --quiet --raw-size 64x48 --size full " + path("in.argb") +
+                            " " + out + " 2>" + path("said.txt");
+    const int status = std::system(("sh -c \"" + cmd + "\"").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    const Bytes said = read(path("said.txt"));
+    EXPECT_NE(std::string(said.begin(), said.end()).find("write error"), std::string::npos);
+    EXPECT_FALSE(std::ifstream(out).good());
+    EXPECT_FALSE(std::ifstream(out + ".part").good());
+}
+
 struct ThreadsCase {
     const char* name;
     const char* effect;
