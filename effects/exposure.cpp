@@ -38,6 +38,7 @@ void exposure_rows(PipelineState& s, int newest, int y0, int y1) {
     const int quadEnd = s.Width & ~3;
     for (int y = y0; y < y1; ++y) {
         const uint8_t* src = slot_row(s, newest, y);
+        if (y + 1 < y1) prefetch_row(slot_row(s, newest, y + 1), s.srcRowBytes);
         uint8_t* out = s.base + y * s.rowBytes;
         float* a = s.fBuffer + plane_index(s, 0, y, 0);
         for (int x = 0; x < quadEnd; x += 4, a += 12) {

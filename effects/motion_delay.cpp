@@ -105,6 +105,7 @@ void measure_rows(PipelineState& s, int newest, int y0, int y1) {
     const int quadEnd = s.Width & ~3;
     for (int y = y0; y < y1; ++y) {
         const uint8_t* src = slot_row(s, newest, y);
+        if (y + 1 < y1) prefetch_row(slot_row(s, newest, y + 1), s.srcRowBytes);
         float* a = s.fBuffer + plane_index(s, 0, y, 0);
         float* m = measure_row(s, s.fBuffer3, y);
         for (int x = 0; x < quadEnd; x += 4, a += 12) {

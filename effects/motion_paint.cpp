@@ -154,6 +154,7 @@ void motion_paint_step(PipelineState& s) {
     const int quadEnd = s.Width & ~3;
     run_rows(s.pool, s.Height, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
+            if (y + 1 < y1) quad::prefetch_row(slot_row(s, newest, y + 1), s.srcRowBytes);
             diffuse_row(s, s.fBuffer3, s.fBuffer2, y, quadEnd);
             paint_row(s, slot_row(s, newest, y), y, quadEnd);
         }

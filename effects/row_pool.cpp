@@ -37,7 +37,8 @@ inline uint32_t wait_change(const std::atomic<uint32_t>& a, uint32_t old) {
 
 }  // namespace
 
-RowPool::RowPool(int threads) : threads_(threads < 1 ? 1 : threads) {
+RowPool::RowPool(int threads)
+    : threads_(threads < 1 ? 1 : threads > kMaxThreads ? kMaxThreads : threads) {
     workers_.reserve(threads_ - 1);
     for (int i = 1; i < threads_; ++i) workers_.emplace_back([this, i] { work(i); });
 }
@@ -47,6 +48,20 @@ RowPool::~RowPool() {
     generation_.fetch_add(1, std::memory_order_release);
     generation_.notify_all();
     for (std::thread& t : workers_) t.join();
+}
+
+bool RowPool::run_one(uint64_t job) {
+    uint64_t t = ticket_.load(std::memory_order_acquire);
+    for (;;) {
+        const uint64_t bands = (t >> 16) & 0xffff, next = t & 0xffff;
+        if ((t >> 32) != job || next >= bands) return false;
+        if (ticket_.compare_exchange_weak(t, t + 1, std::memory_order_acq_rel)) {
+            const int b = static_cast<int>(next), n = static_cast<int>(bands);
+            call_(fn_, band_start(rows_, b, n), band_start(rows_, b + 1, n));
+            if (done_.fetch_add(1, std::memory_order_acq_rel) + 1 == bands) done_.notify_one();
+            return true;
+        }
+    }
 }
 
 void RowPool::run_bands(int rows, BandFn call, void* fn) {
@@ -59,23 +74,30 @@ void RowPool::run_bands(int rows, BandFn call, void* fn) {
     call_ = call;
     fn_ = fn;
     rows_ = rows;
-    bands_ = bands;
-    pending_.store(static_cast<uint32_t>(threads_ - 1), std::memory_order_relaxed);
-    generation_.fetch_add(1, std::memory_order_release);
+    done_.store(0, std::memory_order_relaxed);
+    const uint32_t job = generation_.load(std::memory_order_relaxed) + 1;
+    // Band 0 is the caller's own.
+    ticket_.store((uint64_t{job} << 32) | (static_cast<uint64_t>(bands) << 16) | 1, std::memory_order_release);
+    generation_.store(job, std::memory_order_release);
     generation_.notify_all();
     call(fn, 0, band_start(rows, 1, bands));
-    for (uint32_t left = pending_.load(std::memory_order_acquire); left != 0;) {
-        left = wait_change(pending_, left);
+    uint32_t finished = done_.fetch_add(1, std::memory_order_acq_rel) + 1;
+    while (run_one(job)) {
+    }
+    while (finished != static_cast<uint32_t>(bands)) {
+        finished = wait_change(done_, finished);
     }
 }
 
-void RowPool::work(int index) {
+void RowPool::work(int) {
     uint32_t seen = 0;
     for (;;) {
         seen = wait_change(generation_, seen);
         if (stopping_) return;
-        if (index < bands_) call_(fn_, band_start(rows_, index, bands_), band_start(rows_, index + 1, bands_));
-        if (pending_.fetch_sub(1, std::memory_order_acq_rel) == 1) pending_.notify_one();
+        // A worker that wakes late may find a later job than the one that woke it: it helps with
+        // that one, and a job it finds finished it leaves alone.
+        while (run_one(ticket_.load(std::memory_order_acquire) >> 32)) {
+        }
     }
 }
 

@@ -12,8 +12,10 @@
 
 class RowPool {
 public:
-    // Values below 1 are taken as 1; one thread runs everything on the caller.
+    // Values below 1 are taken as 1, above kMaxThreads as kMaxThreads; one thread runs
+    // everything on the caller.
     explicit RowPool(int threads);
+    static constexpr int kMaxThreads = 256;
     ~RowPool();
     RowPool(const RowPool&) = delete;
     RowPool& operator=(const RowPool&) = delete;
@@ -34,16 +36,23 @@ private:
     using BandFn = void (*)(void*, int, int);
     void run_bands(int rows, BandFn call, void* fn);
     void work(int index);
+    // Takes the next band of the current job and runs it; false when none is left.
+    bool run_one(uint64_t job);
 
     int threads_;
     std::vector<std::thread> workers_;
-    // The job in hand; written by the caller before `generation_` moves on.
+    // The job in hand; written by the caller before `ticket_` announces it, read by a thread
+    // only after it has taken a band of that job.
     BandFn call_ = nullptr;
     void* fn_ = nullptr;
-    int rows_ = 0, bands_ = 0;
+    int rows_ = 0;
     bool stopping_ = false;
-    alignas(64) std::atomic<uint32_t> generation_{0};  // one step per job
-    alignas(64) std::atomic<uint32_t> pending_{0};     // workers not yet done with the job
+    // Job number (high 32 bits), number of bands (16 bits) and next band (16 bits): a thread
+    // takes a band by moving `next` on. Bands are not bound to threads, so the caller runs the
+    // bands of a worker that the system has not scheduled yet rather than wait for it.
+    alignas(64) std::atomic<uint64_t> ticket_{0};
+    alignas(64) std::atomic<uint32_t> generation_{0};  // one step per job; wakes the workers
+    alignas(64) std::atomic<uint32_t> done_{0};        // bands finished in the current job
 };
 
 // Band b of n over rows [0, rows): the rows it starts and ends at.

@@ -50,9 +50,10 @@ namespace {
 void scatter_rows(const PipelineState& s, Rand48 g, int y0, int y1) {
     const FastMod mod(static_cast<uint32_t>(s.Depth));
     uint8_t* const* frames = s.sourceFrames;
-    // The slots of a stretch of a row are drawn first, so that the pixels a few places ahead can
-    // be fetched while the current one is copied. A stretch is a whole number of draws.
-    constexpr int kStretch = 320, kAhead = 12;  // pixels
+    // The slots of a stretch of a row are drawn first, so that the pixels far enough ahead to
+    // cover a miss can be fetched while the current one is copied. A stretch is a whole number
+    // of draws.
+    constexpr int kStretch = 640, kAhead = 96;  // pixels
     const uint8_t* src[kStretch + kAhead];
     for (int y = y0; y < y1; ++y) {
         uint8_t* out = s.base + y * s.rowBytes;
@@ -65,6 +66,7 @@ void scatter_rows(const PipelineState& s, Rand48 g, int y0, int y1) {
                 for (int k = 0; k < run; ++k, r >>= 6) src[i + k] = frames[mod(r)] + row + 4 * (x0 + i + k);
             }
             for (int i = n; i < n + kAhead; ++i) src[i] = src[n - 1];
+            for (int i = 0; i < kAhead && i < n; ++i) quad::prefetch(src[i]);
             uint8_t* o = out + 4 * x0;
             for (int i = 0; i < n; ++i) {
                 quad::prefetch(src[i + kAhead]);

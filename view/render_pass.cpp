@@ -24,6 +24,7 @@ void plain_rows(const PipelineState& s, int newest, int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
         uint8_t* out = s.base + static_cast<size_t>(y) * s.rowBytes;
         const uint8_t* src = slot_row(s, newest, y);
+        if (y + 1 < y1) prefetch_row(slot_row(s, newest, y + 1), s.srcRowBytes);
         size_t i = 0;
         if (n >= 32) {
             i4 v = loadu_pixels(src);

@@ -23,7 +23,7 @@ class RowPoolBands : public testing::TestWithParam<PoolCase> {};
 TEST_P(RowPoolBands, CoverEveryRowOnceWithTheFirstBandOnTheCaller) {
     const PoolCase c = GetParam();
     RowPool pool(c.threads);
-    ASSERT_EQ(pool.threads(), std::max(c.threads, 1));
+    ASSERT_EQ(pool.threads(), std::clamp(c.threads, 1, RowPool::kMaxThreads));
     for (int job = 0; job < 300; ++job) {
         std::vector<int> seen(c.rows, 0);
         std::vector<std::pair<int, int>> bands;
@@ -46,7 +46,8 @@ TEST_P(RowPoolBands, CoverEveryRowOnceWithTheFirstBandOnTheCaller) {
 INSTANTIATE_TEST_SUITE_P(
     ThreadsAndRows, RowPoolBands,
     testing::Values(PoolCase{0, 5}, PoolCase{1, 7}, PoolCase{2, 1}, PoolCase{2, 1080},
-                    PoolCase{3, 2}, PoolCase{3, 7}, PoolCase{8, 7}, PoolCase{8, 1080}),
+                    PoolCase{3, 2}, PoolCase{3, 7}, PoolCase{8, 7}, PoolCase{8, 1080},
+                    PoolCase{1000, 3}),
     [](const testing::TestParamInfo<PoolCase>& i) {
         return std::to_string(i.param.threads) + "Threads" + std::to_string(i.param.rows) + "Rows";
     });
