@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "render_io.h"
 
+#include <pthread.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -19,6 +21,16 @@ namespace {
 
 std::string errno_text() {
     return std::strerror(errno);
+}
+
+// SIGINT and SIGTERM go to the main thread, whose read they cut short, and never cut short a
+// write of this thread.
+void block_stop_signals() {
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 }
 
 constexpr size_t kRepackSlack = 4;  // bytes repack_rgb may write past its last pixel
@@ -136,6 +148,7 @@ public:
 
 private:
     void loop() {
+        block_stop_signals();
         std::unique_lock<std::mutex> lock(m_);
         for (;;) {
             cv_.wait(lock, [this] { return busy_ || stop_; });

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "render_read_ahead.h"
 
+#include <pthread.h>
+
+#include <csignal>
+
 ReadAhead::ReadAhead(FrameSource& source, int rowBytes, int rows)
     : source_(source),
       rowBytes_(rowBytes),
@@ -33,6 +37,12 @@ FrameSource::Read ReadAhead::next(uint8_t*& frame, double& time) {
 }
 
 void ReadAhead::loop() {
+    // SIGINT and SIGTERM go to the main thread, which acts on them between frames.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
     std::unique_lock<std::mutex> lock(m_);
     for (;;) {
         cv_.wait(lock, [this] { return wanted_ || stop_; });
