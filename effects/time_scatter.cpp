@@ -42,10 +42,6 @@ struct FastMod {
     }
 };
 
-}  // namespace
-
-namespace {
-
 // Rows y0 to y1 - 1, drawing from g, which stands at the first draw of row y0.
 void scatter_rows(const PipelineState& s, Rand48 g, int y0, int y1) {
     const FastMod mod(static_cast<uint32_t>(s.Depth));
