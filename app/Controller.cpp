@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "Controller.h"
+#include "row_pool.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -7,6 +8,8 @@
 #include <QTimer>
 
 #include "MyMovieView.h"
+#include "QTMovie.h"
+#include "pipeline_state.h"
 #include "ui_MainWindow.h"
 
 namespace {
@@ -32,7 +35,14 @@ void Controller::terminate(QObject*) { quitApplication(0); }
 void Controller::applicationDidFinishLaunching() {
     const CameraProcs& camera = myMovieView->cameraProcs;
     if (!setupCameraOrDemo()) return quitApplication(1);
-    if (!myMovieView->setupCameraProcs()) return quitApplication(1);
+    if (!myMovieView->setupCameraProcs()) {
+        // A remembered resolution whose blocks cannot be had: the camera once more at 480 lines.
+        if (capture->maxHeight == kMaxCameraHeight) return quitApplication(1);
+        close_camera(*capture);
+        capture->maxHeight = kMaxCameraHeight;
+        markResolution();
+        if (!setupCameraOrDemo() || !myMovieView->setupCameraProcs()) return quitApplication(1);
+    }
 
     auto* timer = new QTimer(myMovieView);
     timer->setObjectName(QStringLiteral("cameraTimer"));

@@ -40,6 +40,7 @@ class QMenu;
 class QSocketNotifier;
 class QTableView;
 class QTimer;
+class RowPool;
 class ScheduleTableModel;
 class TimerSheet;
 class MyMovieView;
@@ -262,4 +263,20 @@ protected:
     void stopVirtualCamera(const std::string& why);
     CameraTarget virtualCameraTarget;
     bool virtualCameraOn = false;
+
+    // Processing resolution and the render pass's threads
+    // (bodies in controller_resolution.cpp)
+public:
+    QActionGroup* resolutionItems = nullptr;  // View > "480 lines" ... "camera's own"
+    std::unique_ptr<RowPool> rowPool;         // the render pass's threads, set on the pipeline
+public slots:
+    // One pool of default_thread_count() threads for every render pass of the window.
+    WOBBLE_AWAKE void awakeRenderThreads();
+    // Marks the stored resolution and hands it to the camera, which has not opened yet.
+    WOBBLE_AWAKE void awakeResolution();
+    // A resolution item (its "lines" property): the camera opened again at that many lines and
+    // the pipeline sized for it. A failure has shown its alert and keeps the old resolution.
+    void chooseResolution(QObject* sender);
+protected:
+    void markResolution();  // checks the item of the resolution in force
 };

@@ -58,6 +58,7 @@ void Controller::saveSettings() {
     s.normal = myMovieView->normalSwitch->isChecked();
     s.mirror = myMovieView->viewState()->mirrorMode != 0;
     s.fullSize = myMovieView->sizeSwitch->isChecked();
+    if (capture) s.maxHeight = capture->maxHeight;
     s.snapshotCountdown = ui->actionSnapshotCountdown->isChecked();
     if (recording && recording->RecVideoCI) {
         SCSpatialSettings spatial;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "render_options.h"
 
+#include "grabber.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +45,10 @@ const char* const kUsage =
     "                     2 exposure, 3 trace (motion trace), 4 delay (motion-driven delay),\n"
     "                     5 scatter (random time scatter), 6 paint (motion paint); default wave\n"
     "  --size full|half   working size; default half, as at launch\n"
+    "  --max-height N|native\n"
+    "                     processing resolution: a taller input is scaled to N lines (2 to\n"
+    "                     2160), its width in proportion; native keeps the input's own\n"
+    "                     height up to 2160 lines; default 480\n"
     "  --mirror on|off    mirror the picture left to right; default on, as at launch\n"
     "  --seed N           seed the random generator as the view does with calendar time N;\n"
     "                     default the current time\n"
@@ -60,7 +66,8 @@ const char* const kUsage =
     "  --quiet            no progress on standard error\n"
     "  -h, --help         this text\n"
     "\n"
-    "A camera taller than 480 lines is scaled to 480 lines first, as the live camera is.\n";
+    "A camera taller than 480 lines (or --max-height) is scaled to that height first, as the\n"
+    "live camera is.\n";
 
 }  // namespace
 
@@ -125,6 +132,12 @@ int parse_value_option(const std::string& name, const std::string& arg, int argc
     } else if (name == "--size") {
         if (v != "full" && v != "half") return render_fail("--size wants full or half");
         o.size = v == "full" ? kFullSize : kHalfSize;
+    } else if (name == "--max-height") {
+        long long n = kNativeMaxHeight;
+        if (v != "native" && !parse_long(v.c_str(), 2, kNativeMaxHeight, n))
+            return render_fail("--max-height wants a number of lines from 2 to " +
+                               std::to_string(kNativeMaxHeight) + ", or native");
+        o.maxHeight = static_cast<int>(n);
     } else if (name == "--mirror") {
         if (v != "on" && v != "off") return render_fail("--mirror wants on or off");
         o.mirror = v == "on";
@@ -154,7 +167,8 @@ int parse_value_option(const std::string& name, const std::string& arg, int argc
 }
 
 const char* const kValueOptions[] = {"--raw-size", "--effect",  "--size",  "--mirror", "--seed",
-                                     "--frames",   "--threads", "--codec", "--quality"};
+                                     "--frames",   "--threads", "--codec", "--quality",
+                                     "--max-height"};
 
 bool takes_value(const std::string& name) {
     for (const char* option : kValueOptions)

@@ -12,6 +12,7 @@ struct RenderOptions {
     int rawWidth = 0, rawHeight = 0;
     int effect = 1;
     int size = kHalfSize;
+    int maxHeight = kMaxCameraHeight;  // lines: a taller input is scaled down to this first
     bool mirror = true;
     bool haveSeed = false;
     long seed = 0;

@@ -101,7 +101,10 @@ std::string working_size_refusal(const RenderOptions& o, int w, int h, const Rec
     return o.input + ": pictures of " + std::to_string(w) + " x " + std::to_string(h) +
            " pixels give a working size of " + std::to_string(workW) + " x " +
            std::to_string(workH) +
-           (h > camH ? " (taller than 480 lines, they are scaled to 480 lines first)" : "") +
+           (h > camH ? " (taller than " + std::to_string(o.maxHeight) +
+                           " lines, they are scaled to " + std::to_string(o.maxHeight) +
+                           " lines first)"
+                     : std::string()) +
            "; nothing could be drawn";
 }
 
@@ -287,7 +290,7 @@ int render_main(int argc, char** argv) {
     Rect16 native;
     native.bottom = static_cast<int16_t>(source->height());
     native.right = static_cast<int16_t>(source->width());
-    const Rect16 cam = camera_frame_rect(native);
+    const Rect16 cam = camera_frame_rect(native, o.maxHeight);
     if (const std::string why = working_size_refusal(o, source->width(), source->height(), cam);
         !why.empty())
         return render_fail(why);

@@ -3,6 +3,8 @@
 
 #include <QSettings>
 #include <QVariant>
+#include <algorithm>
+#include <iterator>
 
 #include "recording_types.h"
 
@@ -73,6 +75,10 @@ StoredSettings read_settings(const QSettings& s) {
     r.normal = read_bool(s, settings_key::normal, d.normal);
     r.mirror = read_bool(s, settings_key::mirror, d.mirror);
     r.fullSize = read_bool(s, settings_key::fullSize, d.fullSize);
+    r.maxHeight = read_int(s, settings_key::maxHeight, 0, kNativeMaxHeight, d.maxHeight);
+    if (std::find(std::begin(kResolutionHeights), std::end(kResolutionHeights), r.maxHeight) ==
+        std::end(kResolutionHeights))
+        r.maxHeight = d.maxHeight;
     r.virtualCamera = read_bool(s, settings_key::virtualCamera, d.virtualCamera);
     r.camera = read_text(s, settings_key::camera);
     r.codecType = read_codec(s);
@@ -97,6 +103,7 @@ void write_settings(QSettings& s, const StoredSettings& v) {
     s.setValue(QLatin1String(settings_key::normal), v.normal);
     s.setValue(QLatin1String(settings_key::mirror), v.mirror);
     s.setValue(QLatin1String(settings_key::fullSize), v.fullSize);
+    s.setValue(QLatin1String(settings_key::maxHeight), v.maxHeight);
     s.setValue(QLatin1String(settings_key::virtualCamera), v.virtualCamera);
     s.setValue(QLatin1String(settings_key::camera), v.camera);
     if (v.hasCompression) {

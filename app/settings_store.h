@@ -8,6 +8,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "grabber.h"
+
 class QSettings;
 
 struct StoredSettings {
@@ -15,6 +17,7 @@ struct StoredSettings {
     bool normal = false;             // the plain picture instead of the effect
     bool mirror = true;              // flipped left to right
     bool fullSize = false;           // processing resolution: full (true) or half
+    int maxHeight = kMaxCameraHeight;  // lines the camera picture keeps: one of kResolutionHeights
     bool virtualCamera = false;      // the picture offered as a camera (its switch also writes it)
     QString camera;                  // the camera source; empty for the default one
     bool hasCompression = false;     // the three compression values below were stored
@@ -33,6 +36,7 @@ inline constexpr const char* effect = "effect";
 inline constexpr const char* normal = "normal";
 inline constexpr const char* mirror = "mirror";
 inline constexpr const char* fullSize = "fullSize";
+inline constexpr const char* maxHeight = "maxHeight";
 inline constexpr const char* virtualCamera = "virtualCamera";
 inline constexpr const char* camera = "camera";
 inline constexpr const char* codec = "compression/codec";

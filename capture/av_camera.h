@@ -63,8 +63,10 @@ public:
     // packet that cannot be decoded is skipped. On failure returns null, with the FFmpeg status
     // and why in plain words, naming the input: "/dev/video9: No such file or directory".
     // Numbers in the source text are read in the C locale, whatever the process's locale.
+    // maxHeight: a V4L2 device is asked for its best mode for pictures of so many lines
+    // (choose_camera_mode); 0 leaves it in the mode it is in. Other inputs keep their size.
     static std::unique_ptr<AvInput> open(const std::string& source, bool live, int& status,
-                                         std::string& error);
+                                         std::string& error, int maxHeight = 0);
     ~AvInput();
 
     // Reads the stream information. Returns 0 or the FFmpeg status (error() says why).

@@ -195,7 +195,7 @@ AvInput::AvInput() : impl_(std::make_unique<Impl>()) {}
 AvInput::~AvInput() = default;
 
 std::unique_ptr<AvInput> AvInput::open(const std::string& source, bool live, int& status,
-                                       std::string& error) {
+                                       std::string& error, int maxHeight) {
     av_enter_movies();
     std::unique_ptr<AvInput> in(new AvInput());
     Impl& d = *in->impl_;
@@ -224,6 +224,17 @@ std::unique_ptr<AvInput> AvInput::open(const std::string& source, bool live, int
     }
     AVDictionary* opts = nullptr;
     if (d.src.format == "avfoundation") av_dict_set(&opts, "framerate", "30", 0);
+#if defined(__linux__)
+    if (d.src.format == "v4l2" && maxHeight > 0) {
+        if (const auto mode = choose_camera_mode(list_v4l2_modes(d.src.url), maxHeight)) {
+            const std::string size =
+                std::to_string(mode->width) + "x" + std::to_string(mode->height);
+            av_dict_set(&opts, "input_format", mode->inputFormat.c_str(), 0);
+            av_dict_set(&opts, "video_size", size.c_str(), 0);
+            av_dict_set(&opts, "framerate", std::to_string(mode->fps).c_str(), 0);
+        }
+    }
+#endif
     av::DictPtr optsOwner(opts);
     AVFormatContext* ctx = avformat_alloc_context();
     if (!ctx) {

@@ -34,8 +34,8 @@ void lose_camera(CaptureState& c, Clock::time_point now) {
 void start_reopen(CaptureState& c) {
     auto job = std::make_shared<ReopenJob>();
     c.reopen = job;
-    std::thread([job, source = c.cameraSource] {
-        std::shared_ptr<SeqGrabber> g = SeqGrabber::open(source);
+    std::thread([job, source = c.cameraSource, maxHeight = c.maxHeight] {
+        std::shared_ptr<SeqGrabber> g = SeqGrabber::open(source, nullptr, maxHeight);
         SGChannel channel = nullptr;
         if (g && (g->initialize() != 0 || g->newChannel(kVideoMediaType, &channel) != 0)) g.reset();
         std::lock_guard<std::mutex> lk(job->m);

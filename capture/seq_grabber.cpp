@@ -20,10 +20,11 @@ SeqGrabber::~SeqGrabber() {
     close();
 }
 
-std::shared_ptr<SeqGrabber> SeqGrabber::open(const std::string& source, std::string* why) {
+std::shared_ptr<SeqGrabber> SeqGrabber::open(const std::string& source, std::string* why,
+                                             int maxHeight) {
     int status = 0;
     std::string error;
-    std::unique_ptr<AvInput> input = AvInput::open(source, true, status, error);
+    std::unique_ptr<AvInput> input = AvInput::open(source, true, status, error, maxHeight);
     if (!input) {
         if (why) *why = error;
         return nullptr;

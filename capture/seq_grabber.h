@@ -49,9 +49,11 @@ struct SGVideoChannel {
 
 class SeqGrabber : public Grabber {
 public:
-    // OpenDefaultComponent: opens the camera source (see resolve_camera_source). Null when it
-    // cannot be opened; why says what failed.
-    static std::shared_ptr<SeqGrabber> open(const std::string& source, std::string* why = nullptr);
+    // OpenDefaultComponent: opens the camera source (see resolve_camera_source), a device in its
+    // best mode for pictures of maxHeight lines (0: as it is). Null when it cannot be opened;
+    // why says what failed.
+    static std::shared_ptr<SeqGrabber> open(const std::string& source, std::string* why = nullptr,
+                                            int maxHeight = 0);
     ~SeqGrabber() override;
 
     int16_t initialize();                                                 // SGInitialize

@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 #if defined(__linux__)
 #include <linux/videodev2.h>
@@ -97,4 +100,118 @@ bool DeviceWatch::changed() {
     }
 #endif
     return video;
+}
+
+namespace {
+
+struct FormatInfo {
+    uint32_t code;
+    const char* ffmpegName;
+    double rawBytesPerPixel;  // 0 for a compressed format
+};
+
+const FormatInfo kFormats[] = {
+    {v4l2_code("MJPG"), "mjpeg", 0},   {v4l2_code("JPEG"), "mjpeg", 0},
+    {v4l2_code("YUYV"), "yuyv422", 2}, {v4l2_code("UYVY"), "uyvy422", 2},
+    {v4l2_code("NV12"), "nv12", 1.5},  {v4l2_code("YU12"), "yuv420p", 1.5},
+    {v4l2_code("RGB3"), "rgb24", 3},   {v4l2_code("BGR3"), "bgr24", 3},
+};
+
+constexpr double kFullRate = 29.0;     // pictures per second: 30, or the 29.97 of some cameras
+constexpr double kUsb2Rate = 40e6;     // bytes per second a USB 2 camera link carries in practice
+
+const FormatInfo* format_info(uint32_t code) {
+    for (const FormatInfo& f : kFormats)
+        if (f.code == code) return &f;
+    return nullptr;
+}
+
+// How a mode ranks for the target height; a smaller tuple is better.
+struct Rank {
+    int slow, tooShort, lines, format;
+    double rate;
+    int narrow;
+    bool operator<(const Rank& o) const {
+        return std::tie(slow, tooShort, lines, format, rate, narrow) <
+               std::tie(o.slow, o.tooShort, o.lines, o.format, o.rate, o.narrow);
+    }
+};
+
+Rank rank_of(const V4l2Mode& m, const FormatInfo& f, int target) {
+    const double rate = std::min(m.fps, 30.0);
+    const bool covers = m.height >= target;
+    const bool rawFits = f.rawBytesPerPixel > 0 &&
+                         f.rawBytesPerPixel * m.width * m.height * rate <= kUsb2Rate;
+    return {m.fps >= kFullRate ? 0 : 1, covers ? 0 : 1, covers ? m.height : -m.height,
+            rawFits ? 0 : (f.rawBytesPerPixel > 0 ? 2 : 1), -rate, -m.width};
+}
+
+}  // namespace
+
+std::optional<CameraModeRequest> choose_camera_mode(const std::vector<V4l2Mode>& modes,
+                                                    int maxHeight) {
+    int tallest = 0;
+    for (const V4l2Mode& m : modes)
+        if (format_info(m.pixelFormat) && m.width > 0) tallest = std::max(tallest, m.height);
+    const int target = std::min(maxHeight, tallest);
+    const V4l2Mode* best = nullptr;
+    Rank bestRank{};
+    for (const V4l2Mode& m : modes) {
+        const FormatInfo* f = format_info(m.pixelFormat);
+        if (!f || m.width <= 0 || m.height <= 0 || m.fps <= 0) continue;
+        const Rank r = rank_of(m, *f, target);
+        if (!best || r < bestRank) {
+            best = &m;
+            bestRank = r;
+        }
+    }
+    if (!best) return std::nullopt;
+    return CameraModeRequest{format_info(best->pixelFormat)->ffmpegName, best->width,
+                             best->height, static_cast<int>(std::lround(std::min(best->fps, 30.0)))};
+}
+
+std::vector<V4l2Mode> list_v4l2_modes(const std::string& path) {
+    std::vector<V4l2Mode> out;
+#if defined(__linux__)
+    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return out;
+    auto best_rate = [fd](uint32_t format, int w, int h) {
+        double best = 0;
+        v4l2_frmivalenum iv{};
+        iv.pixel_format = format;
+        iv.width = static_cast<uint32_t>(w);
+        iv.height = static_cast<uint32_t>(h);
+        for (iv.index = 0; ::ioctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &iv) == 0; ++iv.index) {
+            const v4l2_fract f = iv.type == V4L2_FRMIVAL_TYPE_DISCRETE ? iv.discrete
+                                                                       : iv.stepwise.min;
+            if (f.numerator) best = std::max(best, static_cast<double>(f.denominator) / f.numerator);
+            if (iv.type != V4L2_FRMIVAL_TYPE_DISCRETE) break;
+        }
+        return best;
+    };
+    v4l2_fmtdesc fmt{};
+    fmt.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    for (fmt.index = 0; ::ioctl(fd, VIDIOC_ENUM_FMT, &fmt) == 0; ++fmt.index) {
+        v4l2_frmsizeenum fs{};
+        fs.pixel_format = fmt.pixelformat;
+        for (fs.index = 0; ::ioctl(fd, VIDIOC_ENUM_FRAMESIZES, &fs) == 0; ++fs.index) {
+            if (fs.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
+                const int w = static_cast<int>(fs.discrete.width);
+                const int h = static_cast<int>(fs.discrete.height);
+                out.push_back({fmt.pixelformat, w, h, best_rate(fmt.pixelformat, w, h)});
+                continue;
+            }
+            for (const auto& [w, h] : {std::pair(fs.stepwise.max_width, fs.stepwise.max_height),
+                                       std::pair(fs.stepwise.min_width, fs.stepwise.min_height)})
+                out.push_back({fmt.pixelformat, static_cast<int>(w), static_cast<int>(h),
+                               best_rate(fmt.pixelformat, static_cast<int>(w),
+                                         static_cast<int>(h))});
+            break;
+        }
+    }
+    ::close(fd);
+#else
+    (void)path;
+#endif
+    return out;
 }

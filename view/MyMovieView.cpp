@@ -79,7 +79,7 @@ Controls MyMovieView::controls() const {
 bool MyMovieView::setupCameraProcs() {
     if (!create_output_bitmaps(*pipeline)) return false;
     view->currentSize = kHalfSize;
-    setup_size_params(*pipeline, kHalfSize, false);
+    if (!try_setup_size_params(*pipeline, kHalfSize, false)) return false;
     if (!cameraProcs.install_grab_complete(*capture, this)) return false;
     updateGeometry();
     return true;

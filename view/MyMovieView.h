@@ -71,7 +71,8 @@ public:
     Controls controls() const;
 
     // Creates both output bitmaps, sizes the pipeline for half size and installs the
-    // grab-complete callback. A failing step has shown its alert; returns false.
+    // grab-complete callback. A failing step (blocks that cannot be had included) has shown its
+    // alert; returns false.
     bool setupCameraProcs();
 
     // The ingestion entry, called for every completed camera frame.

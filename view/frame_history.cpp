@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "grabber.h"
 #include "error_msg.h"
@@ -18,9 +19,25 @@ constexpr size_t kAlign = 16;
 
 size_t round_up(size_t n, size_t to) { return (n + to - 1) / to * to; }
 
-void fail(const char* what) {
-    error_msg(what, 0);
-    terminate_application();
+// Reports an allocation of the working size that cannot be had, with its cause in plain words,
+// and lets go of every block of the ring and the planes, so that a smaller size can be had next.
+bool fail(PipelineState& s, const char* what, size_t bytes) {
+    const TextLookup tr = error_msg_lookup();
+    const std::string cause =
+        tr("There is not enough free memory for pictures of this size.") + " (" +
+        std::to_string(s.Width) + " x " + std::to_string(s.Height) + ", " +
+        std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB)";
+    if (s.sourceFrames) {
+        std::free(s.sourceFrames[0]);
+        for (int i = 0; i < kHistorySlots; ++i) s.sourceFrames[i] = nullptr;
+    }
+    std::free(s.fBuffer);
+    std::free(s.hnalalaaxc);
+    s.fBuffer = s.fBuffer1 = s.fBuffer2 = s.fBuffer3 = s.hnalalaaxc = nullptr;
+    s.SFIndex = 0;
+    s.Depth = 0;
+    error_msg(what, 0, cause);
+    return false;
 }
 
 bool make_bitmap(OutputBitmap& bm, int width, int height) {
@@ -52,9 +69,14 @@ void* reallocF(void* buf, size_t bytes) {
 }
 
 void setup_size_params(PipelineState& s, int size, bool restart) {
+    if (!try_setup_size_params(s, size, restart)) terminate_application();
+}
+
+bool try_setup_size_params(PipelineState& s, int size, bool restart) {
     if (!s.sourceFrames) {
         s.sourceFrames = static_cast<uint8_t**>(std::calloc(kHistorySlots, sizeof(uint8_t*)));
-        if (!s.sourceFrames) fail("memory allocation for sourceFrames");
+        if (!s.sourceFrames)
+            return fail(s, "memory allocation for sourceFrames", kHistorySlots * sizeof(uint8_t*));
     }
     if (size == kFullSize) {
         s.Width = s.LargeWidth;
@@ -73,7 +95,7 @@ void setup_size_params(PipelineState& s, int size, bool restart) {
 
     const size_t planeBytes = 4 * s.planeFloats * sizeof(float);
     s.fBuffer = static_cast<float*>(reallocF(s.fBuffer, planeBytes));
-    if (!s.fBuffer) fail("memory allocation for fBuffer");
+    if (!s.fBuffer) return fail(s, "memory allocation for fBuffer", planeBytes);
     std::memset(s.fBuffer, 0, planeBytes);
     s.fBuffer1 = s.fBuffer + s.planeFloats;
     s.fBuffer2 = s.fBuffer + 2 * s.planeFloats;
@@ -81,18 +103,21 @@ void setup_size_params(PipelineState& s, int size, bool restart) {
 
     const size_t slotBytes = static_cast<size_t>(s.srcRowBytes) * s.Height;
     s.sourceFrames[0] = static_cast<uint8_t*>(reallocF(s.sourceFrames[0], slotBytes * kHistorySlots));
-    if (!s.sourceFrames[0]) fail("memory allocation for sourceFrames[0 ..]");
+    if (!s.sourceFrames[0])
+        return fail(s, "memory allocation for sourceFrames[0 ..]", slotBytes * kHistorySlots);
     // Row y of every slot side by side: the random gathers of one row stay within a few hundred
     // kilobytes instead of spreading over the whole ring.
     s.ringRowBytes = static_cast<size_t>(s.srcRowBytes) * kHistorySlots;
     for (int i = 1; i < kHistorySlots; ++i) s.sourceFrames[i] = s.sourceFrames[i - 1] + s.srcRowBytes;
 
     s.hnalalaaxc = static_cast<float*>(reallocF(s.hnalalaaxc, s.planeWidth * sizeof(float)));
-    if (!s.hnalalaaxc) fail("memory allocation for hnalalaaxc");
+    if (!s.hnalalaaxc)
+        return fail(s, "memory allocation for hnalalaaxc", s.planeWidth * sizeof(float));
 
     s.SFIndex = 0;
     s.Depth = 0;
     change_camera_size(s, restart);
+    return true;
 }
 
 uint32_t current_time_ms() {

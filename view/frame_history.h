@@ -15,6 +15,10 @@ void* reallocF(void* buf, size_t bytes);
 // and clears the ring and the planes, then re-bounds the camera. An allocation failure is
 // reported and ends the process.
 void setup_size_params(PipelineState& s, int size, bool restart);
+// The same, but an allocation that cannot be had is reported (the design's text, then the cause
+// in plain words), every block of the ring and the planes is let go, the camera is not
+// re-bounded, and false comes back: the caller sizes the pipeline again, smaller.
+bool try_setup_size_params(PipelineState& s, int size, bool restart);
 
 // Milliseconds since the start of the second in which it was first called.
 uint32_t current_time_ms();

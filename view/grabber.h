@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "pipeline_state.h"
+
 struct PipelineState;
 
 // A rectangle of 16-bit coordinates: top, left, bottom, right.
@@ -27,6 +29,11 @@ public:
 // reported through error_msg; nothing is returned.
 void change_camera_size(PipelineState& s, bool restart);
 
-// The camera size rule: a camera taller than 480 lines is scaled to 480 lines, its width
-// reduced in proportion (remainder dropped). Returns the rectangle the camera delivers.
-Rect16 camera_frame_rect(const Rect16& native);
+// The processing resolutions a user chooses from: the most lines a camera picture keeps.
+// kMaxCameraHeight (480) is the default; "camera's own" keeps up to kNativeMaxHeight lines.
+constexpr int kNativeMaxHeight = 2160;  // lines
+constexpr int kResolutionHeights[] = {kMaxCameraHeight, 720, 1080, kNativeMaxHeight};
+
+// The camera size rule: a camera taller than maxHeight lines is scaled to maxHeight lines, its
+// width reduced in proportion (remainder dropped). Returns the rectangle the camera delivers.
+Rect16 camera_frame_rect(const Rect16& native, int maxHeight = kMaxCameraHeight);

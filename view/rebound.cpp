@@ -25,11 +25,11 @@ void change_camera_size(PipelineState& s, bool restart) {
     }
 }
 
-Rect16 camera_frame_rect(const Rect16& native) {
+Rect16 camera_frame_rect(const Rect16& native, int maxHeight) {
     Rect16 r = native;
-    if (r.bottom > kMaxCameraHeight) {
-        r.right = static_cast<int16_t>(r.right * kMaxCameraHeight / r.bottom);
-        r.bottom = kMaxCameraHeight;
+    if (r.bottom > maxHeight) {
+        r.right = static_cast<int16_t>(r.right * maxHeight / r.bottom);
+        r.bottom = static_cast<int16_t>(maxHeight);
     }
     return r;
 }

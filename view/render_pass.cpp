@@ -104,8 +104,11 @@ bool render_pass(PipelineState& s, ViewState& v, const Controls& c, const Render
     }
     const int newSize = c.sizeSwitchState == 1 ? kFullSize : kHalfSize;
     if (newSize != v.currentSize) {
+        const int before = v.currentSize;
         v.currentSize = newSize;
-        setup_size_params(s, newSize, true);
+        // A size whose blocks cannot be had has shown its alert; the pass goes on at the old size
+        // and tries again only when the switch is next turned.
+        if (!try_setup_size_params(s, newSize, true)) setup_size_params(s, before, true);
     }
     return true;
 }

@@ -137,11 +137,43 @@ TEST_F(RenderTool, TallCameraIsScaledTo480LinesAndFramesCanBeLimited) {
     EXPECT_EQ(read(path("h.rgb")).size(), 1u * 426 * 240 * 3);
 }
 
+struct MaxHeightCase {
+    const char* name;
+    std::vector<std::string> option;
+    int width, height;  // of the pictures at full size
+};
+void PrintTo(const MaxHeightCase& c, std::ostream* os) { *os << c.name; }
+
+class RenderToolMaxHeight : public RenderTool, public ::testing::WithParamInterface<MaxHeightCase> {};
+
+// A 1920 x 1080 camera at each processing resolution; half size halves what it gives.
+TEST_P(RenderToolMaxHeight, ScalesTallerInputsToIt) {
+    const MaxHeightCase row = GetParam();
+    const std::string in = write_clip("fhd.argb", clip(1920, 1080, 4, 9));
+    for (const char* size : {"full", "half"}) {
+        std::vector<std::string> args = row.option;
+        for (std::string a : {"--raw-size", "1920x1080", "--effect", "delay", "--size"}) args.push_back(a);
+        for (std::string a : {std::string(size), std::string("--quiet"), in, path("m.rgb")}) args.push_back(a);
+        ASSERT_EQ(0, run(args)) << said;
+        const size_t w = size[0] == 'f' ? row.width : row.width / 2, h = size[0] == 'f' ? row.height : row.height / 2;
+        EXPECT_EQ(read(path("m.rgb")).size(), 1u * w * h * 3) << size;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Resolutions, RenderToolMaxHeight,
+                         ::testing::Values(MaxHeightCase{"Default", {}, 853, 480},
+                                           MaxHeightCase{"Lines480", {"--max-height", "480"}, 853, 480},
+                                           MaxHeightCase{"Lines720", {"--max-height=720"}, 1280, 720},
+                                           MaxHeightCase{"Lines1080", {"--max-height", "1080"}, 1920, 1080},
+                                           MaxHeightCase{"Native", {"--max-height", "native"}, 1920, 1080},
+                                           MaxHeightCase{"Lines600", {"--max-height", "600"}, 1066, 600}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(RenderTool, HelpDocumentsEveryOption) {
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(0, run({"--help"}));
     const std::string help = ::testing::internal::GetCapturedStdout();
-    for (const char* option : {"--raw-size", "--effect", "--size", "--mirror", "--seed", "--frames", "--threads", "--quiet",
+    for (const char* option : {"--raw-size", "--effect", "--size", "--max-height", "--mirror", "--seed", "--frames", "--threads", "--quiet",
                                "--scalar", "normal", "wave", "exposure", "trace", "delay", "scatter", "paint"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
@@ -187,6 +219,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"EffectOutOfRange", {"--raw-size", "8x4", "--effect", "7", "{in}", "{out}"}, "unknown effect"},
         BadCase{"UnknownOption", {"--raw-size", "8x4", "--speed", "{in}", "{out}"}, "unknown option"},
         BadCase{"BadSize", {"--raw-size", "8x4", "--size", "quarter", "{in}", "{out}"}, "full or half"},
+        BadCase{"MaxHeightWord", {"--raw-size", "8x4", "--max-height", "tall", "{in}", "{out}"}, "or native"},
+        BadCase{"MaxHeightTooTall", {"--raw-size", "8x4", "--max-height", "4320", "{in}", "{out}"}, "from 2 to 2160"},
+        BadCase{"MaxHeightOne", {"--raw-size", "8x4", "--max-height", "1", "{in}", "{out}"}, "from 2 to 2160"},
         BadCase{"BadMirror", {"--raw-size", "8x4", "--mirror", "yes", "{in}", "{out}"}, "on or off"},
         BadCase{"BadSeed", {"--raw-size", "8x4", "--seed", "12ab", "{in}", "{out}"}, "--seed"},
         BadCase{"MissingOutput", {"--raw-size", "8x4", "{in}"}, "INPUT and OUTPUT"},

@@ -20,6 +20,7 @@ StoredSettings non_default() {
     s.normal = true;
     s.mirror = false;
     s.fullSize = true;
+    s.maxHeight = 1080;
     s.virtualCamera = true;
     s.camera = QStringLiteral("lavfi:testsrc2=size=320x240:rate=30");
     s.hasCompression = true;
@@ -77,6 +78,7 @@ std::vector<Garbage> garbage_rows() {
         {"Normal", settings_key::normal},
         {"Mirror", settings_key::mirror},
         {"FullSize", settings_key::fullSize},
+        {"MaxHeight", settings_key::maxHeight},
         {"VirtualCamera", settings_key::virtualCamera},
         {"Codec", settings_key::codec},
         {"Quality", settings_key::quality},
@@ -89,6 +91,9 @@ std::vector<Garbage> garbage_rows() {
     rows.push_back({"EffectSix", settings_key::effect, 6});
     rows.push_back({"EffectNegative", settings_key::effect, -1});
     rows.push_back({"NormalTwo", settings_key::normal, 2});
+    rows.push_back({"MaxHeightNoChoice", settings_key::maxHeight, 600});
+    rows.push_back({"MaxHeightNegative", settings_key::maxHeight, -480});
+    rows.push_back({"MaxHeightBeyondOwn", settings_key::maxHeight, 4320});
     rows.push_back({"CodecUnknown", settings_key::codec, QStringLiteral("vp09")});
     rows.push_back({"QualityAboveLossless", settings_key::quality, codecLosslessQuality + 1});
     rows.push_back({"KeyFrameRateNegative", settings_key::keyFrameRate, -24});

@@ -68,6 +68,22 @@
         <translation>Volle Größe</translation>
     </message>
     <message>
+        <source>480 lines</source>
+        <translation>480 Zeilen</translation>
+    </message>
+    <message>
+        <source>720 lines</source>
+        <translation>720 Zeilen</translation>
+    </message>
+    <message>
+        <source>1080 lines</source>
+        <translation>1080 Zeilen</translation>
+    </message>
+    <message>
+        <source>camera&apos;s own</source>
+        <translation>eigene der Kamera</translation>
+    </message>
+    <message>
         <source>Process the camera picture at full resolution instead of half</source>
         <translation>Das Kamerabild in voller statt halber Auflösung verarbeiten</translation>
     </message>
@@ -165,6 +181,10 @@
     <message>
         <source>memory allocation for hnalalaaxc</source>
         <translation>Speicherzuteilung für hnalalaaxc</translation>
+    </message>
+    <message>
+        <source>There is not enough free memory for pictures of this size.</source>
+        <translation>Für Bilder dieser Größe ist nicht genug Speicher frei.</translation>
     </message>
     <message>
         <source>create large NSBitmapImageRep</source>

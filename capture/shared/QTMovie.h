@@ -43,6 +43,7 @@ struct ReopenJob;
 // The camera objects of the process. main owns the one instance.
 struct CaptureState {
     std::string cameraSource;                   // --camera: "" for the platform's default camera
+    int maxHeight = kMaxCameraHeight;           // lines: the processing resolution chosen
     PipelineState* pipeline = nullptr;          // the pipeline setup_camera sized
     std::shared_ptr<SeqGrabber> theSeqGrabber;  // null until setup_camera opened one
     SGChannel theVideoChannel = nullptr;        // owned by theSeqGrabber
@@ -87,6 +88,12 @@ void camera_idle_at(CaptureState& c, std::chrono::steady_clock::time_point now);
 // opened, its alert (with the cause) has been shown, false is returned and the old camera
 // goes on untouched.
 bool switch_camera(PipelineState& s, CaptureState& c, const std::string& source, int size);
+// Changes the processing resolution to pictures of at most maxHeight lines: the same source
+// opened again (a device in its best mode for that many lines) and the pipeline sized as
+// switch_camera sizes it. When the camera cannot be opened so, or the pipeline's blocks cannot
+// be had (the allocation alert with its cause has been shown), the old resolution is brought
+// back and false is returned; only when that fails too does the process end.
+bool change_camera_resolution(PipelineState& s, CaptureState& c, int maxHeight, int size);
 // Stops the preview and joins the reader thread; nothing is delivered afterwards. The buffers
 // stay. Safe to call more than once, and without a camera.
 void close_camera(CaptureState& c);

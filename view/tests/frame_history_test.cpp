@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <fstream>
 #include <stdexcept>
 
 #include "error_msg.h"
 #include "frame_history.h"
+#include "render_pass.h"
 #include "testkit.h"
 
 namespace {
@@ -101,6 +106,56 @@ TEST(Reallocation, FailureIsReportedThenTerminates) {
     EXPECT_EQ(testkit::ErrorSpy::calls()[0].message, "memory allocation for fBuffer");
     EXPECT_EQ(testkit::ErrorSpy::calls()[0].code, 0);
     release_pipeline(s);
+}
+
+// Lowers the process's address-space limit to what it uses now plus room bytes, while alive:
+// allocations beyond that fail as they would on a machine short of memory.
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(size_t room) {
+        getrlimit(RLIMIT_AS, &before_);
+        std::ifstream statm("/proc/self/statm");
+        size_t pages = 0;
+        statm >> pages;
+        rlimit lowered = before_;
+        lowered.rlim_cur = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + room;
+        setrlimit(RLIMIT_AS, &lowered);
+    }
+    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &before_); }
+
+private:
+    rlimit before_{};
+};
+
+// Full size of a 1200 x 600 camera needs some 200 MB; with 100 MB to spare the switch to it
+// shows the alert with its cause, and the passes go on at half size without asking again.
+TEST(Reallocation, SizeThatCannotBeHadKeepsTheOldSizeAndTheProcess) {
+    testkit::ErrorSpy spy;
+    set_terminate_handler([] { throw Terminated(); });
+    testkit::Pipeline p(1200, 600, kHalfSize);
+    p.v.currentSize = kHalfSize;
+    p.fill_camera(255, 10, 20, 30);
+    for (int i = 0; i < 4; ++i) p.deliver();
+    Controls full;
+    full.sizeSwitchState = 1;
+    {
+        const AddressSpaceLimit limit(100u << 20);
+        EXPECT_NO_THROW(render_pass(p.s, p.v, full, RenderHooks{}));
+    }
+    set_terminate_handler(nullptr);
+    ASSERT_EQ(testkit::ErrorSpy::calls().size(), 1u);
+    EXPECT_EQ(testkit::ErrorSpy::calls()[0].message, "memory allocation for sourceFrames[0 ..]");
+    EXPECT_EQ(testkit::ErrorSpy::calls()[0].cause,
+              "There is not enough free memory for pictures of this size. (1200 x 600, 165 MB)");
+    EXPECT_EQ(p.s.Width, 600);
+    EXPECT_EQ(p.s.Height, 300);
+    EXPECT_EQ(p.s.bitmap, &p.s.smallBitmap);
+    ASSERT_NE(p.s.sourceFrames[59], nullptr);
+    ASSERT_NE(p.s.fBuffer3, nullptr);
+    for (int i = 0; i < 2; ++i) p.deliver();
+    EXPECT_TRUE(render_pass(p.s, p.v, full, RenderHooks{}));
+    EXPECT_EQ(testkit::ErrorSpy::calls().size(), 1u);
+    EXPECT_EQ(p.s.Width, 600);
 }
 
 }  // namespace

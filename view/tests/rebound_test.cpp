@@ -59,23 +59,37 @@ TEST(ChangeCameraSize, FailingBoundsOrStartAreReportedWithTheirCodes) {
 }
 
 struct SizeRuleCase {
-    int w, h, expectW, expectH;
+    const char* name;
+    int w, h, maxHeight, expectW, expectH;
 };
-void PrintTo(const SizeRuleCase& c, std::ostream* os) { *os << c.w << "x" << c.h; }
+void PrintTo(const SizeRuleCase& c, std::ostream* os) { *os << c.name; }
 
 class CameraSizeRule : public ::testing::TestWithParam<SizeRuleCase> {};
 
-TEST_P(CameraSizeRule, CapsTheHeightAt480AndKeepsTheProportions) {
+TEST_P(CameraSizeRule, CapsTheHeightAndKeepsTheProportions) {
     const SizeRuleCase c = GetParam();
     Rect16 native{0, 0, static_cast<int16_t>(c.h), static_cast<int16_t>(c.w)};
-    const Rect16 r = camera_frame_rect(native);
+    const Rect16 r = c.maxHeight == kMaxCameraHeight ? camera_frame_rect(native)
+                                                     : camera_frame_rect(native, c.maxHeight);
     EXPECT_EQ(r.right - r.left, c.expectW);
     EXPECT_EQ(r.bottom - r.top, c.expectH);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cameras, CameraSizeRule,
-                         ::testing::Values(SizeRuleCase{640, 480, 640, 480}, SizeRuleCase{1280, 720, 853, 480},
-                                           SizeRuleCase{1600, 1200, 640, 480}, SizeRuleCase{720, 480, 720, 480},
-                                           SizeRuleCase{320, 240, 320, 240}, SizeRuleCase{1920, 1080, 853, 480}));
+INSTANTIATE_TEST_SUITE_P(
+    Cameras, CameraSizeRule,
+    ::testing::Values(SizeRuleCase{"Vga", 640, 480, 480, 640, 480},
+                      SizeRuleCase{"Hd720At480", 1280, 720, 480, 853, 480},
+                      SizeRuleCase{"Uxga", 1600, 1200, 480, 640, 480},
+                      SizeRuleCase{"Ntsc", 720, 480, 480, 720, 480},
+                      SizeRuleCase{"Qvga", 320, 240, 480, 320, 240},
+                      SizeRuleCase{"Hd1080At480", 1920, 1080, 480, 853, 480},
+                      SizeRuleCase{"Hd1080At720", 1920, 1080, 720, 1280, 720},
+                      SizeRuleCase{"Hd1080At1080", 1920, 1080, 1080, 1920, 1080},
+                      SizeRuleCase{"Hd720At1080", 1280, 720, 1080, 1280, 720},
+                      SizeRuleCase{"Uhd2160AtOwn", 3840, 2160, kNativeMaxHeight, 3840, 2160},
+                      SizeRuleCase{"Uhd2160At1080", 3840, 2160, 1080, 1920, 1080},
+                      SizeRuleCase{"Tall3072AtOwn", 4096, 3072, kNativeMaxHeight, 2880, 2160},
+                      SizeRuleCase{"Odd1080At720", 1440, 1080, 720, 960, 720}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
