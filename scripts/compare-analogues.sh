@@ -122,11 +122,16 @@ has_option() { grep -q -- "$1" <<<"$help_text"; }
 if [ "$hd" -eq 1 ]; then
     extra=()
     notes=()
-    if has_option --threads; then extra+=(--threads 2); else
-        notes+=("this binary has no --threads: one thread"); fi
-    if has_option --max-height; then extra+=(--max-height native); else
-        notes+=("this binary has no --max-height: it scales every input to 480 lines, so" \
-                "these are not HD working sizes"); fi
+    if has_option --threads; then
+        extra+=(--threads 2)
+    else
+        notes+=("this binary has no --threads: one thread")
+    fi
+    if has_option --max-height; then
+        extra+=(--max-height native)
+    else
+        notes+=("this binary has no --max-height: it works at 480 lines (not an HD working size)")
+    fi
     echo "Load average before: $(load)" >&2
     declare -A fps
     effects=(normal wave exposure trace delay scatter paint)
@@ -143,7 +148,7 @@ if [ "$hd" -eq 1 ]; then
     done
     echo "Load average after: $(load)" >&2
     echo "Render tool, $frames raw frames in, .rgb out, best of $runs," \
-        "options: --size full --mirror $mirror ${extra[*]}"
+        "options: --size full --mirror $mirror${extra[*]:+ ${extra[*]}}"
     for n in "${notes[@]}"; do echo "Note: $n"; done
     echo
     echo "| effect | 1920x1080 frames/s | at least 30 | 1280x720 frames/s | at least 60 |"
