@@ -215,13 +215,6 @@ command_for() { # TOOL PREP EFFECT OUT FRAMES
     esac
 }
 
-# Prints the best wall time in nanoseconds of one tool's run over the whole clip.
-time_run() { # TOOL PREP EFFECT
-    local cmd=()
-    mapfile -d '' cmd < <(command_for "$1" "$2" "$3" "" "")
-    best_ns "${cmd[@]}"
-}
-
 # Runs the first frames and keeps the pictures in FILE.
 short_run() { # TOOL PREP EFFECT FILE
     local cmd=()
@@ -255,16 +248,27 @@ for row in "${rows[@]}"; do
     fi
 done
 
-echo "Load average before: $(load)" >&2
+# Every command once per round, best of the rounds, so that a change in the machine's load
+# falls on all of them alike.
 declare -A ns
+keys=()
 for row in "${rows[@]}"; do
     IFS='|' read -r ours _ tool prep effect _ <<<"$row"
     for k in "ours||" "ours||$ours" "$tool|$prep|" "$tool|$prep|$effect"; do
-        if [ -z "${ns[$k]:-}" ]; then
-            IFS='|' read -r t p e <<<"$k"
-            echo "Timing $t: ${p:+$p, }${e:-pass-through} ..." >&2
-            ns[$k]=$(time_run "$t" "$p" "$e")
-        fi
+        [ -n "${ns[$k]:-}" ] || { ns[$k]="unset"; keys+=("$k"); }
+    done
+done
+echo "Load average before: $(load)" >&2
+for ((round = 1; round <= runs; ++round)); do
+    echo "Round $round of $runs: ${#keys[@]} runs ..." >&2
+    for k in "${keys[@]}"; do
+        IFS='|' read -r t p e <<<"$k"
+        mapfile -d '' cmd < <(command_for "$t" "$p" "$e" "" "")
+        start=$(date +%s%N)
+        run "${cmd[@]}"
+        ns_one=$(($(date +%s%N) - start))
+        rm -f "$work"/out.*
+        [ "${ns[$k]}" = unset ] || [ "$ns_one" -lt "${ns[$k]}" ] && ns[$k]=$ns_one
     done
 done
 echo "Load average after: $(load)" >&2
