@@ -11,11 +11,13 @@ Usage: scripts/compare-analogues.sh [OPTIONS]
 
 Side by side (the default): at 640x480, each tool with its default number of threads, the cost
 of an effect is (wall time with the effect - wall time of the same tool's pass-through) / frames,
-best of N runs of each. Every tool reads the same raw A,R,G,B clip (FFmpeg testsrc2) from memory
-and discards its pictures the same way in both runs: FFmpeg to its null muxer, GStreamer to a
-fakesink, the render tool to a .rgb file in the scratch folder. Before timing, each effect is
+best of N rounds in which every command runs once. Every tool reads the same raw A,R,G,B clip
+(FFmpeg testsrc2) from memory and discards its pictures the same way in both runs: FFmpeg to
+its null muxer, GStreamer to a fakesink, the render tool to a .rgb file in the scratch folder. Before timing, each effect is
 run on the first frames and its pictures compared with the pass-through's (they must differ),
-and each non-default parameter with the effect's defaults (they must differ too).
+and each non-default parameter with the effect's defaults (they must differ too). The last
+column gives the same difference in processor time (user plus system, all threads), which other
+work on the machine disturbs less than wall time.
 
 HD (--hd): the render tool alone, every effect and the plain picture, raw frames in, a .rgb file
 out, at 1920x1080 and 1280x720, in input frames per second of wall time, with --threads 2 and
@@ -23,7 +25,7 @@ out, at 1920x1080 and 1280x720, in input frames per second of wall time, with --
 
 Options:
   --binary PATH   the wobblescope program (default build/app/wobblescope)
-  --runs N        runs of each command, the best one counts (default 3)
+  --runs N        rounds (runs of each command), the best one counts (default 3)
   --frames K      frames of the clip (default 300; 120 with --hd)
   --mirror on|off the render tool's mirror (default on, as at launch)
   --hd            the HD frame rates instead of the side-by-side table
