@@ -4,11 +4,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
+
+#include "row_pool.h"
 
 namespace {
 
 constexpr int kMaxRawSide = 8192;  // pixels
+constexpr int kMaxThreads = 64;
 
 const char* const kEffectNames[7] = {"normal", "wave",    "exposure", "trace",
                                      "delay",  "scatter", "paint"};
@@ -43,6 +47,9 @@ const char* const kUsage =
     "  --seed N           seed the random generator as the view does with calendar time N;\n"
     "                     default the current time\n"
     "  --frames K         render at most K input frames\n"
+    "  --threads N        render each picture on N threads, 1 to 64 (the same pictures with\n"
+    "                     any number); default the number of CPUs this process may use,\n"
+    "                     here {cpus}\n"
     "  --codec C          movie outputs: the compressor, jpeg (Photo-JPEG, the default),\n"
     "                     avc1 (H.264), apcn (Apple ProRes 422), rle (Animation), png or\n"
     "                     raw (None, uncompressed)\n"
@@ -130,6 +137,12 @@ int parse_value_option(const std::string& name, const std::string& arg, int argc
     } else if (name == "--frames") {
         if (!parse_long(v.c_str(), 0, 1LL << 40, o.frames))
             return render_fail("--frames wants a whole number of frames, 0 or more");
+    } else if (name == "--threads") {
+        long long n;
+        if (!parse_long(v.c_str(), 1, kMaxThreads, n))
+            return render_fail("--threads wants a whole number of threads from 1 to " +
+                               std::to_string(kMaxThreads));
+        o.threads = static_cast<int>(n);
     } else if (name == "--codec") {
         if (v.empty()) return render_fail("--codec wants a compressor name");
         o.sink.codec = v;
@@ -140,8 +153,8 @@ int parse_value_option(const std::string& name, const std::string& arg, int argc
     return -1;
 }
 
-const char* const kValueOptions[] = {"--raw-size", "--effect", "--size",  "--mirror",
-                                     "--seed",     "--frames", "--codec", "--quality"};
+const char* const kValueOptions[] = {"--raw-size", "--effect",  "--size",  "--mirror", "--seed",
+                                     "--frames",   "--threads", "--codec", "--quality"};
 
 bool takes_value(const std::string& name) {
     for (const char* option : kValueOptions)
@@ -157,7 +170,10 @@ int parse_render_options(int argc, char** argv, RenderOptions& o) {
         const std::string a = argv[i];
         const std::string name = a.substr(0, a.find('='));
         if (a == "-h" || a == "--help") {
-            std::fputs(kUsage, stdout);
+            std::string usage = kUsage;
+            const std::string marker = "{cpus}";
+            usage.replace(usage.find(marker), marker.size(), std::to_string(default_thread_count()));
+            std::fputs(usage.c_str(), stdout);
             return 0;
         } else if (a == "--scalar") {
             o.scalar = true;

@@ -19,6 +19,7 @@ struct RenderOptions {
     bool scalar = false;
     bool quiet = false;
     bool loop = false;
+    int threads = 0;  // --threads; 0 for the default, the CPUs the process may use
     SinkOptions sink;
 };
 

@@ -20,7 +20,9 @@
 #include "render_options.h"
 #include "render_io.h"
 #include "render_pass.h"
+#include "render_read_ahead.h"
 #include "render_vcam_sink.h"
+#include "row_pool.h"
 
 namespace {
 
@@ -118,9 +120,14 @@ Controls controls_for(const RenderOptions& o) {
 class RenderRun {
 public:
     RenderRun(const RenderOptions& o, FrameSource& source, PictureSink& sink, const Rect16& cam)
-        : o_(o), source_(source), sink_(sink), controls_(controls_for(o)) {
+        : o_(o),
+          source_(source),
+          sink_(sink),
+          pool_(o.threads > 0 ? o.threads : default_thread_count()),
+          controls_(controls_for(o)) {
         camera_.bounds = cam;
         s_.grabber = &camera_;
+        s_.pool = &pool_;
         set_camera_geometry(s_, cam.right - cam.left, cam.bottom - cam.top);
         cameraBuffer_.resize(static_cast<size_t>(s_.LargeSrcRowBytes) * s_.LargeHeight);
         s_.srcData = cameraBuffer_.data();
@@ -150,20 +157,33 @@ public:
         // A source that can scales each frame straight to the bounds, as the live camera does.
         const Rect16& b = camera_.bounds;
         const bool direct = source_.setPictureSize(b.right - b.left, b.bottom - b.top);
-        std::vector<uint8_t> frame(direct ? 0 : 4 * static_cast<size_t>(w) * h);
+        const int rowBytes = direct ? s_.LargeSrcRowBytes : 4 * w;
+        const int rows = direct ? s_.LargeHeight : h;
+        // A file is read one frame ahead, while the frame before is drawn.
+        std::unique_ptr<ReadAhead> ahead;
+        if (source_.frameCount() >= 0) ahead = std::make_unique<ReadAhead>(source_, rowBytes, rows);
+        std::vector<uint8_t> frame(direct || ahead ? 0 : static_cast<size_t>(rowBytes) * rows);
         Progress progress(o_.quiet, source_.frameCount(), o_.frames);
         int status = 0;
         while ((o_.frames < 0 || done < o_.frames) && !interrupt_signal()) {
-            const FrameSource::Read r = direct ? source_.read(s_.srcData, s_.LargeSrcRowBytes)
-                                               : source_.read(frame.data(), 4 * w);
+            uint8_t* in = direct ? s_.srcData : frame.data();
+            FrameSource::Read r;
+            if (ahead) {
+                r = ahead->next(in, frameTime_);
+            } else {
+                r = source_.read(in, rowBytes);
+                frameTime_ = source_.frameTime();
+            }
             if (interrupt_signal()) break;  // a read cut short by the signal
             if (r == FrameSource::Read::End) break;
             if (r == FrameSource::Read::Error) {
-                status = render_fail(source_.error());
+                status = render_fail(ahead ? ahead->error() : source_.error());
                 break;
             }
-            frameTime_ = source_.frameTime();
-            if (!direct) camera_.deliver(s_, frame.data(), w, h);
+            if (direct)
+                s_.srcData = in;
+            else
+                camera_.deliver(s_, in, w, h);
             ingest_frame(s_, v_, callbacks_);
             if (render_pass(s_, v_, controls_, hooks_)) ++drawn;
             progress.update(++done);
@@ -172,6 +192,7 @@ public:
                 break;
             }
         }
+        s_.srcData = cameraBuffer_.data();
         progress.done();
         return status;
     }
@@ -184,6 +205,7 @@ private:
     const RenderOptions& o_;
     FrameSource& source_;
     PictureSink& sink_;
+    RowPool pool_;
     PipelineState s_;
     ViewState v_;
     RenderCamera camera_;

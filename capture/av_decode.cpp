@@ -6,6 +6,7 @@
 #include "av_camera.h"
 #include "av_input_impl.h"
 #include "error_msg.h"
+#include "row_pool.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -50,7 +51,7 @@ bool AvInput::Impl::convert(ArgbFrame& out) {
     out.rowBytes = 4 * out.width;
     out.pixels.resize(static_cast<size_t>(out.rowBytes) * out.height);
     const auto pf = static_cast<AVPixelFormat>(f->format);
-    if (!picture_to_argb(sws, f->data, f->linesize, f->width, f->height, pf, out.pixels.data(),
+    if (!picture_to_argb(conversion, f->data, f->linesize, f->width, f->height, pf, out.pixels.data(),
                          out.width, out.height, out.rowBytes)) {
         const char* name = av_get_pix_fmt_name(pf);
         fail(AVERROR(ENOSYS),
@@ -95,6 +96,10 @@ int AvInput::openVideo() {
     int r = avcodec_parameters_to_context(dec.get(), st->codecpar);
     if (r < 0) return d.fail(r, our_words("cannot set up the video decoder"));
     dec->pkt_timebase = st->time_base;
+    // Decoders give the same pictures on any number of threads. Slices only: frame threads would
+    // hold back a picture per thread and report a damaged picture late or not at all.
+    dec->thread_count = default_thread_count();
+    dec->thread_type = FF_THREAD_SLICE;
     r = avcodec_open2(dec.get(), codec, nullptr);
     if (r < 0) return d.fail(r, our_words("cannot open the video decoder"));
     if (dec->width <= 0 || dec->height <= 0)

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "av_camera.h"
 #include "av_owners.h"
@@ -38,6 +39,20 @@ private:
     void* before_ = nullptr;  // the thread's locale_t before
 };
 
+struct BufferUnref {
+    void operator()(AVBufferRef* b) const { av_buffer_unref(&b); }
+};
+
+// What picture_to_argb keeps from one picture to the next.
+struct ArgbConversion {
+    av::SwsPtr sws;  // the context for these sizes and source format
+    int sw = 0, sh = 0, dw = 0, dh = 0;
+    AVPixelFormat sf = AV_PIX_FMT_NONE;
+    av::FramePtr in, out;                            // the planes of one conversion, lent
+    std::unique_ptr<AVBufferRef, BufferUnref> lent;  // the lent planes' owner, frees nothing
+    std::vector<uint8_t> full;  // A, R, G, B at the picture's own size, before it is halved
+};
+
 struct AvInput::Impl {
     static int interrupted_cb(void* opaque) {
         return static_cast<const Impl*>(opaque)->interrupted.load() ? 1 : 0;
@@ -51,7 +66,7 @@ struct AvInput::Impl {
     av::CodecPtr dec;
     av::FramePtr frame = av::FramePtr(av_frame_alloc());
     av::PacketPtr pkt = av::PacketPtr(av_packet_alloc());
-    av::SwsPtr sws;
+    ArgbConversion conversion;
     int outWidth = 0, outHeight = 0;  // pixels of the pictures read gives; 0: their own size
     int stream = -1;
     bool flushing = false;       // the demuxer ended; the decoder is being drained
@@ -69,12 +84,19 @@ struct AvInput::Impl {
     bool skipBad(int code);
     // Goes back to the first picture; false when the input cannot seek.
     bool startOver();
-    // Converts the decoded picture into out, at the output size, in one libswscale pass.
+    // Converts the decoded picture into out, at the output size, as picture_to_argb does.
     bool convert(ArgbFrame& out);
 };
 
+// sw / 2 x sh / 2 pixels at dst: each the mean of its 2 x 2 block of source pixels, every byte
+// (alpha too) on its own, halves rounded up; a last odd column or row of the source is left out.
+void halve_argb(const uint8_t* src, int sw, int sh, int srcRowBytes, uint8_t* dst, int dstRowBytes);
+
 // Writes a picture of pixel format sf as A, R, G, B, dw x dh pixels at dst (rows dstRowBytes
-// apart), in one libswscale pass; an A, R, G, B picture of the same size is copied byte for
-// byte. sws is the cached context. False when no context can be made for these sizes.
-bool picture_to_argb(av::SwsPtr& sws, const uint8_t* const src[4], const int srcStride[4], int sw,
-                     int sh, AVPixelFormat sf, uint8_t* dst, int dw, int dh, int dstRowBytes);
+// apart). An A, R, G, B picture of the same size is copied byte for byte; a picture of twice the
+// size (remainders dropped) is converted at its own size and halved by halve_argb, which costs a
+// fraction of libswscale's reduction; any other in one libswscale pass. False when no context can
+// be made for these sizes.
+bool picture_to_argb(ArgbConversion& conv, const uint8_t* const src[4], const int srcStride[4],
+                     int sw, int sh, AVPixelFormat sf, uint8_t* dst, int dw, int dh,
+                     int dstRowBytes);

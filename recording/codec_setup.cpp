@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "av_common.h"
+#include "row_pool.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -75,8 +76,9 @@ int open_encoder(const SCSpatialSettings& sp, const SCTemporalSettings& tp, int 
     c->gop_size = tp.keyFrameRate > 0 ? tp.keyFrameRate : INT_MAX / 2;
     c->max_b_frames = 0;
     c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    // One packet comes out for every frame that goes in: no frame threads, no look-ahead.
-    c->thread_count = 1;
+    // One packet comes out for every frame that goes in: no frame threads, no look-ahead. The
+    // encoders that cut a picture into slices (Photo-JPEG, ProRes) code them on every core.
+    c->thread_count = default_thread_count();
     c->thread_type = FF_THREAD_SLICE;
     const int step = quality_step(sp.spatialQuality);
     switch (sp.codecType) {

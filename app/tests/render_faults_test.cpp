@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,12 +28,14 @@ struct RenderRun {
     std::string said;
 };
 
-// The process state letter of a child: 'S' while it waits, 'R' while it runs.
-char process_state(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    const size_t close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() ? text[close + 2] : '?';
+// Whether the main thread of a child is blocked reading its standard input: the system call it
+// sleeps in is read on descriptor 0. A sleeping state alone does not say so, since the program
+// also sleeps while its output thread finishes a write.
+bool reading_standard_input(pid_t pid) {
+    std::ifstream syscall("/proc/" + std::to_string(pid) + "/syscall");
+    std::string number, fd;
+    syscall >> number >> fd;
+    return number == std::to_string(SYS_read) && fd == "0x0";
 }
 
 // Runs `wobblescope render args...` with `input` on its standard input. With a signal given, the
@@ -66,7 +69,7 @@ RenderRun render(const std::vector<std::string>& args, const std::string& input,
             return;
         }
         // All read and the program waiting for the next frame: then the signal.
-        for (int unread = 1; unread > 0 || process_state(pid) != 'S';) {
+        for (int unread = 1; unread > 0 || !reading_standard_input(pid);) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             if (ioctl(in[1], FIONREAD, &unread) != 0) unread = 0;
         }

@@ -141,7 +141,7 @@ TEST_F(RenderTool, HelpDocumentsEveryOption) {
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(0, run({"--help"}));
     const std::string help = ::testing::internal::GetCapturedStdout();
-    for (const char* option : {"--raw-size", "--effect", "--size", "--mirror", "--seed", "--frames", "--quiet",
+    for (const char* option : {"--raw-size", "--effect", "--size", "--mirror", "--seed", "--frames", "--threads", "--quiet",
                                "--scalar", "normal", "wave", "exposure", "trace", "delay", "scatter", "paint"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
@@ -191,6 +191,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"BadSeed", {"--raw-size", "8x4", "--seed", "12ab", "{in}", "{out}"}, "--seed"},
         BadCase{"MissingOutput", {"--raw-size", "8x4", "{in}"}, "INPUT and OUTPUT"},
         BadCase{"WrongOutputKind", {"--raw-size", "8x4", "{in}", "{in}.txt"}, "OUTPUT must end in"},
+        BadCase{"NoThreads", {"--raw-size", "8x4", "--threads", "0", "{in}", "{out}"}, "--threads wants"},
+        BadCase{"TooManyThreads", {"--raw-size", "8x4", "--threads=65", "{in}", "{out}"}, "from 1 to 64"},
+        BadCase{"TextThreads", {"--raw-size", "8x4", "--threads", "two", "{in}", "{out}"}, "--threads wants"},
         BadCase{"MissingValue", {"{in}", "{out}", "--raw-size"}, "--raw-size wants WxH"}),
     [](const auto& info) { return info.param.name; });
 

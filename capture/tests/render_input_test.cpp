@@ -7,7 +7,14 @@
 #include <fstream>
 #include <iterator>
 
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
+#include <random>
+
 #include "QTMovie.h"
+#include "av_camera.h"
 #include "camera_test_support.h"
 #include "clip_writer.h"
 #include "frame_history.h"
@@ -224,4 +231,62 @@ TEST(RenderInput, RenderToolDeliversWhatTheLiveCameraDelivers) {
                     view.lastBuffer[static_cast<size_t>(y) * s.LargeSrcRowBytes + 4 * x + 1 + ch];
     EXPECT_EQ(wrong, 0);
     release_pipeline(s);
+}
+
+// A decoded picture of twice the working size is converted at its own size and reduced by the
+// mean of each 2 x 2 block: the half-size pictures of a lossless clip are the means of its
+// full-size ones.
+TEST(RenderInput, HalfSizeOfAVideoIsTheMeanOfItsFullSizePictures) {
+    TempDir dir;
+    ClipSettings clip;
+    clip.path = dir.path("clip.mkv");
+    clip.codec = "ffv1";
+    clip.pixelFormat = "yuv420p";
+    clip.width = 70;
+    clip.height = 46;
+    clip.frames = 5;
+    ASSERT_EQ(write_clip(clip), "");
+    const std::string full = dir.path("full.rgb"), half = dir.path("half.rgb");
+    for (const auto& [size, out] : {std::pair{"full", full}, std::pair{"half", half}}) {
+        const RenderRun run = render(
+            {"--quiet", "--effect", "normal", "--mirror", "off", "--size", size, clip.path, out});
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+    const std::vector<uint8_t> f = read_file(full), h = read_file(half);
+    ASSERT_EQ(f.size(), 2u * 70 * 46 * 3);
+    ASSERT_EQ(h.size(), 2u * 35 * 23 * 3);
+    int wrong = 0;
+    for (int k = 0; k < 2; ++k)
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 35; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    const auto at = [&](int dx, int dy) {
+                        return f[((k * 46 + 2 * y + dy) * 70 + 2 * x + dx) * 3 + c];
+                    };
+                    const int mean = (at(0, 0) + at(1, 0) + at(0, 1) + at(1, 1) + 2) >> 2;
+                    wrong += h[((k * 23 + y) * 35 + x) * 3 + c] != mean;
+                }
+    EXPECT_EQ(wrong, 0);
+}
+
+// The scaler cuts its output over threads: the bytes are those of one libswscale pass with the
+// same filter on one thread.
+TEST(Scaling, ThreadedScalingGivesTheBytesOfOnePass) {
+    const int sw = 1280, sh = 720, dw = 853, dh = 480;
+    std::vector<uint8_t> src(4 * sw * sh), ours(4 * dw * dh), one(4 * dw * dh);
+    std::mt19937 rng(5);
+    for (uint8_t& b : src) b = static_cast<uint8_t>(rng());
+    ArgbScaler scaler;
+    ASSERT_TRUE(scaler.scale(src.data(), sw, sh, 4 * sw, ours.data(), dw, dh, 4 * dw));
+    SwsContext* c = sws_getContext(sw, sh, AV_PIX_FMT_ARGB, dw, dh, AV_PIX_FMT_ARGB,
+                                   SWS_BILINEAR | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
+                                   nullptr, nullptr, nullptr);
+    ASSERT_NE(c, nullptr);
+    const uint8_t* const in[4] = {src.data()};
+    const int inStride[4] = {4 * sw};
+    uint8_t* const out[4] = {one.data()};
+    const int outStride[4] = {4 * dw};
+    EXPECT_EQ(sws_scale(c, in, inStride, 0, sh, out, outStride), dh);
+    sws_freeContext(c);
+    EXPECT_TRUE(ours == one);
 }
