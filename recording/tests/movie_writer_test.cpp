@@ -41,7 +41,8 @@ std::vector<std::string> top_level_boxes(const std::string& path) {
 TEST_F(MovieWriterTest, DefaultMovieIsPhotoJpegTimedByTheClockIn600ths) {
     LivePipeline p(r, 160, 120);
     p.drawPictures(2);  // not recording yet
-    const MovieInfo m = read_movie(record(p, "clock.mov", {1000, 1041, 1073}));
+    const std::string path = record(p, "clock.mov", {1000, 1041, 1073});
+    const MovieInfo m = read_movie(path);
     ASSERT_EQ(m.error, "");
     EXPECT_EQ(m.streams, 1);
     EXPECT_EQ(m.timeBaseDen, 600);
@@ -53,6 +54,10 @@ TEST_F(MovieWriterTest, DefaultMovieIsPhotoJpegTimedByTheClockIn600ths) {
               (std::vector<int64_t>{40, 1, 1, 1, 19}));
     EXPECT_EQ(r.RecordingOn, 0);
     EXPECT_TRUE(alerts.texts().empty());
+    // The movie has the permissions of any new file, not the private ones of a temporary file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(static_cast<int>(fs::status(path).permissions()), static_cast<int>(0666 & ~mask));
 }
 
 struct CodecRow {
