@@ -3,6 +3,7 @@
 // base and rowBytes and never writes byte 3. The render pass is their only caller.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "pipeline_state.h"
@@ -24,12 +25,12 @@ extern const EffectStep kEffectSteps[6];
 // dst is the output pixel of the quad's first pixel; srcOffset the red byte of that pixel
 // within a history frame. Requires 0 <= near[k] < Depth and 0 <= w[k] < 1.
 void vsmooth(const PipelineState& s, uint8_t* dst, const int32_t near[4], const float w[4],
-             int srcOffset);
+             size_t srcOffset);
 
 // The plain per-pixel statements of the same rules. The vector steps must match them byte for
 // byte on every input.
 namespace ref {
-void vsmooth_pixel(const PipelineState& s, uint8_t* dst, int32_t near, float w, int srcOffset);
+void vsmooth_pixel(const PipelineState& s, uint8_t* dst, int32_t near, float w, size_t srcOffset);
 void wave_time_warp_step(PipelineState& s);
 void exposure_step(PipelineState& s);
 void motion_trace_step(PipelineState& s);
@@ -42,3 +43,16 @@ extern const EffectStep kEffectSteps[6];
 // The process's 48-bit random generator (the POSIX srand48/lrand48 sequence).
 void wobble_srand48(long seed);
 long wobble_lrand48();
+
+// A copy of the generator's state that a thread steps on its own.
+struct Rand48 {
+    uint64_t x;
+    long next() {
+        x = (0x5deece66dULL * x + 0xb) & 0xffffffffffffULL;
+        return static_cast<long>(x >> 17);
+    }
+    // Moves on by n draws in O(log n) steps.
+    void skip(uint64_t n);
+};
+Rand48 wobble_rand48_state();
+void wobble_set_rand48_state(Rand48 r);

@@ -2,6 +2,7 @@
 // Exposure: the running average itself, a long exposure of the scene.
 #include "effects.h"
 #include "quad.h"
+#include "row_pool.h"
 #include "running_average.h"
 
 namespace {
@@ -20,23 +21,24 @@ namespace ref {
 
 void exposure_step(PipelineState& s) {
     if (!s.fBuffer) return;
-    const uint8_t* slot = s.sourceFrames[newest_slot(s)];
+    const int newest = newest_slot(s);
     for (int y = 0; y < s.Height; ++y) {
         for (int x = 0; x < s.Width; ++x) {
-            exposure_pixel(s, slot + y * s.srcRowBytes, s.base + y * s.rowBytes, x, y);
+            exposure_pixel(s, slot_row(s, newest, y), s.base + y * s.rowBytes, x, y);
         }
     }
 }
 
 }  // namespace ref
 
-void exposure_step(PipelineState& s) {
+namespace {
+
+void exposure_rows(PipelineState& s, int newest, int y0, int y1) {
     using namespace quad;
-    if (!s.fBuffer) return;
-    const uint8_t* slot = s.sourceFrames[newest_slot(s)];
     const int quadEnd = s.Width & ~3;
-    for (int y = 0; y < s.Height; ++y) {
-        const uint8_t* src = slot + y * s.srcRowBytes;
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* src = slot_row(s, newest, y);
+        if (y + 1 < y1) prefetch_row(slot_row(s, newest, y + 1), s.srcRowBytes);
         uint8_t* out = s.base + y * s.rowBytes;
         float* a = s.fBuffer + plane_index(s, 0, y, 0);
         for (int x = 0; x < quadEnd; x += 4, a += 12) {
@@ -46,4 +48,12 @@ void exposure_step(PipelineState& s) {
         }
         for (int x = quadEnd; x < s.Width; ++x) exposure_pixel(s, src, out, x, y);
     }
+}
+
+}  // namespace
+
+void exposure_step(PipelineState& s) {
+    if (!s.fBuffer) return;
+    const int newest = newest_slot(s);
+    run_rows(s.pool, s.Height, [&](int y0, int y1) { exposure_rows(s, newest, y0, y1); });
 }

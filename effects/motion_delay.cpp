@@ -6,6 +6,8 @@
 
 #include "effects.h"
 #include "quad.h"
+#include "row_pool.h"
+#include "vsmooth_quad.h"
 #include "running_average.h"
 
 namespace {
@@ -64,9 +66,8 @@ namespace ref {
 void motion_delay_step(PipelineState& s) {
     if (!s.fBuffer) return;
     const int newest = newest_slot(s);
-    const uint8_t* slot = s.sourceFrames[newest];
     for (int y = 0; y < s.Height; ++y) {
-        for (int x = 0; x < s.Width; ++x) measure_pixel(s, slot + y * s.srcRowBytes, x, y);
+        for (int x = 0; x < s.Width; ++x) measure_pixel(s, slot_row(s, newest, y), x, y);
     }
     for (int step = 0; step < 2; ++step) {
         copy_measure(s);
@@ -89,7 +90,7 @@ void motion_delay_step(PipelineState& s) {
             int32_t near;
             float w;
             delay_of(s, newestBase, m[x], near, w);
-            vsmooth_pixel(s, s.base + y * s.rowBytes + 4 * x, near, w, y * s.srcRowBytes + 4 * x + 1);
+            vsmooth_pixel(s, s.base + y * s.rowBytes + 4 * x, near, w, ring_row(s, y) + 4 * x + 1);
         }
     }
 }
@@ -100,10 +101,11 @@ namespace {
 
 using namespace quad;
 
-void measure_rows(PipelineState& s, const uint8_t* slot) {
+void measure_rows(PipelineState& s, int newest, int y0, int y1) {
     const int quadEnd = s.Width & ~3;
-    for (int y = 0; y < s.Height; ++y) {
-        const uint8_t* src = slot + y * s.srcRowBytes;
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* src = slot_row(s, newest, y);
+        if (y + 1 < y1) prefetch_row(slot_row(s, newest, y + 1), s.srcRowBytes);
         float* a = s.fBuffer + plane_index(s, 0, y, 0);
         float* m = measure_row(s, s.fBuffer3, y);
         for (int x = 0; x < quadEnd; x += 4, a += 12) {
@@ -115,88 +117,97 @@ void measure_rows(PipelineState& s, const uint8_t* slot) {
     }
 }
 
-// One diffusion step from the plane `from` into the plane `to`, each row in one sweep:
+// Row y of one diffusion step from the plane `from` into the plane `to`, in one sweep:
 // ((c - flux to the right) + flux from the left), then + flux from above, then - flux to below,
 // every flux taken from `from` — the same sums, in the same order, as sweeping in place over a
-// copy.
-void diffuse(const PipelineState& s, const float* from, float* to) {
+// copy. Reads rows y - 1 to y + 1 of `from`.
+void diffuse_row(const PipelineState& s, const float* from, float* to, int y) {
     const int quadEnd = s.Width & ~3;
     const f4 k = set4(kDiffusion);
-    for (int y = 0; y < s.Height; ++y) {
-        const float* c = from + static_cast<size_t>(y) * s.planeWidth;
-        const float* up = y > 0 ? c - s.planeWidth : nullptr;
-        const float* down = y + 1 < s.Height ? c + s.planeWidth : nullptr;
-        float* m = to + static_cast<size_t>(y) * s.planeWidth;
-        f4 prevFlux = zero4();
-        for (int x = 0; x < quadEnd; x += 4) {
-            const f4 c4 = load4(c + x);
-            const f4 next = x + 4 < s.Width ? load4(c + x + 4) : set4(c[x + 3]);
-            const f4 right = mul(k, sub(c4, shift_out4(c4, next)));
-            f4 v = add(sub(c4, right), shift_in4(right, prevFlux));
-            if (up) v = add(mul(k, sub(load4(up + x), c4)), v);
-            if (down) v = sub(v, mul(k, sub(c4, load4(down + x))));
-            store4(m + x, v);
-            prevFlux = right;
-        }
-        for (int x = quadEnd; x < s.Width; ++x) {
-            const float right = flux(c[x], x + 1 < s.Width ? c[x + 1] : c[x]);
-            const float left = x > 0 ? flux(c[x - 1], c[x]) : 0.0f;
-            float v = (c[x] - right) + left;
-            if (up) v = flux(up[x], c[x]) + v;
-            if (down) v = v - flux(c[x], down[x]);
-            m[x] = v;
-        }
+    const float* c = from + static_cast<size_t>(y) * s.planeWidth;
+    const float* up = y > 0 ? c - s.planeWidth : nullptr;
+    const float* down = y + 1 < s.Height ? c + s.planeWidth : nullptr;
+    float* m = to + static_cast<size_t>(y) * s.planeWidth;
+    f4 prevFlux = zero4();
+    for (int x = 0; x < quadEnd; x += 4) {
+        const f4 c4 = load4(c + x);
+        const f4 next = x + 4 < s.Width ? load4(c + x + 4) : set4(c[x + 3]);
+        const f4 right = mul(k, sub(c4, shift_out4(c4, next)));
+        f4 v = add(sub(c4, right), shift_in4(right, prevFlux));
+        if (up) v = add(mul(k, sub(load4(up + x), c4)), v);
+        if (down) v = sub(v, mul(k, sub(c4, load4(down + x))));
+        store4(m + x, v);
+        prevFlux = right;
+    }
+    for (int x = quadEnd; x < s.Width; ++x) {
+        const float right = flux(c[x], x + 1 < s.Width ? c[x + 1] : c[x]);
+        const float left = x > 0 ? flux(c[x - 1], c[x]) : 0.0f;
+        float v = (c[x] - right) + left;
+        if (up) v = flux(up[x], c[x]) + v;
+        if (down) v = v - flux(c[x], down[x]);
+        m[x] = v;
     }
 }
 
-}  // namespace
-
-void motion_delay_step(PipelineState& s) {
-    if (!s.fBuffer) return;
-    const int newest = newest_slot(s);
-    measure_rows(s, s.sourceFrames[newest]);
-    diffuse(s, s.fBuffer3, s.fBuffer1);
-    diffuse(s, s.fBuffer1, s.fBuffer3);
-
-    const int newestBase = newest % s.Depth;
+// Row y of the picture from its smoothed measure.
+void delay_row(const PipelineState& s, int newestBase, int y) {
     const int quadEnd = s.Width & ~3;
     const f4 scale = set4(kMeasureScale), one = set4(1.0f);
     const f4 depthm1 = set4(static_cast<float>(s.Depth - 1));
     // The frames of a stretch of a row are worked out first, so that the pixels a few quads
     // ahead can be fetched while the current quad is blended: in a busy scene neighbouring
     // pixels lag by different amounts and read frames all over the history.
-    constexpr int kStretch = 256, kAhead = 4;  // pixels; quads
+    constexpr int kStretch = 512, kAhead = 8;  // pixels; quads
     alignas(16) int32_t near[kStretch];
     alignas(16) float w[kStretch];
-    for (int y = 0; y < s.Height; ++y) {
-        const float* m = measure_row(s, s.fBuffer3, y);
-        uint8_t* out = s.base + y * s.rowBytes;
-        const int srcRow = y * s.srcRowBytes + 1;
-        for (int x0 = 0; x0 < quadEnd; x0 += kStretch) {
-            const int n = quadEnd - x0 < kStretch ? quadEnd - x0 : kStretch;
-            for (int i = 0; i < n; i += 4) {
-                const f4 d = mul(min4(mul(load4(m + x0 + i), scale), one), depthm1);
-                const f4 whole = floor4(d);
-                store4(w + i, sub(d, whole));
-                store_ints(near + i, slots_back(newestBase, truncate_to_int(whole), s.Depth));
-            }
-            for (int i = 0; i < n; i += 4) {
-                if (i + 4 * kAhead < n) {
-                    const int ahead = i + 4 * kAhead, offset = srcRow + 4 * (x0 + ahead) - 1;
-                    for (int k = 0; k < 4; ++k) {
-                        const int32_t slot = near[ahead + k];
-                        prefetch(s.sourceFrames[slot] + offset + 4 * k);
-                        prefetch(s.sourceFrames[slot == 0 ? s.Depth - 1 : slot - 1] + offset + 4 * k);
-                    }
-                }
-                vsmooth(s, out + 4 * (x0 + i), near + i, w + i, srcRow + 4 * (x0 + i));
-            }
+    const float* m = measure_row(s, s.fBuffer3, y);
+    uint8_t* out = s.base + y * s.rowBytes;
+    const size_t srcRow = ring_row(s, y) + 1;
+    for (int x0 = 0; x0 < quadEnd; x0 += kStretch) {
+        const int n = quadEnd - x0 < kStretch ? quadEnd - x0 : kStretch;
+        for (int i = 0; i < n; i += 4) {
+            const f4 d = mul(min4(mul(load4(m + x0 + i), scale), one), depthm1);
+            const f4 whole = floor4(d);
+            store4(w + i, sub(d, whole));
+            store_ints(near + i, slots_back(newestBase, truncate_to_int(whole), s.Depth));
         }
-        for (int x = quadEnd; x < s.Width; ++x) {
-            int32_t n1;
-            float w1;
-            delay_of(s, newestBase, m[x], n1, w1);
-            ref::vsmooth_pixel(s, out + 4 * x, n1, w1, srcRow + 4 * x);
+        for (int i = 0; i < n; i += 4) {
+            if (i + 4 * kAhead < n) {
+                const int ahead = i + 4 * kAhead;
+                const size_t offset = srcRow + 4 * (x0 + ahead) - 1;
+                for (int k = 0; k < 4; ++k) {
+                    const int32_t slot = near[ahead + k];
+                    prefetch(s.sourceFrames[slot] + offset + 4 * k);
+                    prefetch(s.sourceFrames[slot == 0 ? s.Depth - 1 : slot - 1] + offset + 4 * k);
+                }
+            }
+            vsmooth_quad(s, out + 4 * (x0 + i), near + i, w + i, srcRow + 4 * (x0 + i));
         }
     }
+    for (int x = quadEnd; x < s.Width; ++x) {
+        int32_t n1;
+        float w1;
+        delay_of(s, newestBase, m[x], n1, w1);
+        ref::vsmooth_pixel(s, out + 4 * x, n1, w1, srcRow + 4 * x);
+    }
+}
+
+}  // namespace
+
+// Each diffusion step reads the neighbouring rows of the step before, so the bands meet after
+// the measure and after the first step; the second step and the picture go row by row.
+void motion_delay_step(PipelineState& s) {
+    if (!s.fBuffer) return;
+    const int newest = newest_slot(s);
+    const int newestBase = newest % s.Depth;
+    run_rows(s.pool, s.Height, [&](int y0, int y1) { measure_rows(s, newest, y0, y1); });
+    run_rows(s.pool, s.Height, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) diffuse_row(s, s.fBuffer3, s.fBuffer1, y);
+    });
+    run_rows(s.pool, s.Height, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            diffuse_row(s, s.fBuffer1, s.fBuffer3, y);
+            delay_row(s, newestBase, y);
+        }
+    });
 }

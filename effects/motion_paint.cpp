@@ -6,6 +6,7 @@
 
 #include "effects.h"
 #include "quad.h"
+#include "row_pool.h"
 #include "running_average.h"
 
 namespace {
@@ -58,7 +59,7 @@ namespace ref {
 void motion_paint_step(PipelineState& s) {
     if (!s.fBuffer) return;
     copy_paint(s);
-    const uint8_t* slot = s.sourceFrames[newest_slot(s)];
+    const int newest = newest_slot(s);
     for (int y = 0; y < s.Height; ++y) {
         for (int c = 0; c < 3; ++c) {
             for (int x = 0; x < s.Width; ++x) sweep_pixel(s, s.fBuffer3, s.fBuffer2, x, y, c);
@@ -71,7 +72,7 @@ void motion_paint_step(PipelineState& s) {
     }
     for (int y = 0; y < s.Height; ++y) {
         for (int x = 0; x < s.Width; ++x) {
-            paint_pixel(s, slot + y * s.srcRowBytes, s.base + y * s.rowBytes, x, y);
+            paint_pixel(s, slot_row(s, newest, y), s.base + y * s.rowBytes, x, y);
         }
     }
 }
@@ -80,85 +81,82 @@ void motion_paint_step(PipelineState& s) {
 
 namespace {
 
-// Horizontal diffusion of the copied paint C into P, flux carried from quad to quad.
-void sweep_rows(PipelineState& s, const float* C, float* P, int quadEnd) {
+// The diffusion of row y in one sweep: the horizontal step, then the flux from the row above,
+// then the flux to the row below, every flux from the copy C. Each value takes the same sums in
+// the same order as the whole-picture sweeps of the scalar kernel, where the pair (y - 1, y)
+// comes before the pair (y, y + 1); so the rows are independent once the copy is made.
+void diffuse_row(const PipelineState& s, const float* C, float* P, int y, int quadEnd) {
     using namespace quad;
     const f4 k = set4(kDiffusion);
-    for (int y = 0; y < s.Height; ++y) {
-        const size_t row = plane_index(s, 0, y, 0);
-        for (int c = 0; c < 3; ++c) {
-            f4 prevFlux = zero4();
-            for (int x = 0; x < quadEnd; x += 4) {
-                const size_t i = row + 3 * x + 4 * c;
-                const f4 c4 = load4(C + i);
-                // Lane 3's right neighbour is lane 0 of the next quad; the row's last pixel has none.
-                const f4 right = x + 4 < s.Width
-                                     ? mul(k, sub(c4, shift_out4(c4, load4(C + i + 12))))
-                                     : mul(k, sub(c4, shift_out4(c4, set4(lane(c4, 3)))));
-                store4(P + i, sub(add(load4(P + i), shift_in4(right, prevFlux)), right));
-                prevFlux = right;
-            }
-            for (int x = quadEnd; x < s.Width; ++x) sweep_pixel(s, C, P, x, y, c);
-        }
-    }
-}
-
-// Vertical diffusion between each row and the one above it.
-void sweep_columns(PipelineState& s, const float* C, float* P, int quadEnd) {
-    using namespace quad;
-    const f4 k = set4(kDiffusion);
-    const size_t quadFloats = 3 * static_cast<size_t>(quadEnd);
-    for (int y = 1; y < s.Height; ++y) {
-        const size_t up = plane_index(s, 0, y - 1, 0), cur = plane_index(s, 0, y, 0);
-        for (size_t i = 0; i < quadFloats; i += 4) {
-            const f4 e = mul(k, sub(load4(C + up + i), load4(C + cur + i)));
-            store4(P + up + i, sub(load4(P + up + i), e));
-            store4(P + cur + i, add(load4(P + cur + i), e));
+    const size_t row = plane_index(s, 0, y, 0), rowFloats = 3 * static_cast<size_t>(s.planeWidth);
+    const bool up = y > 0, down = y + 1 < s.Height;
+    for (int c = 0; c < 3; ++c) {
+        f4 prevFlux = zero4();
+        for (int x = 0; x < quadEnd; x += 4) {
+            const size_t i = row + 3 * x + 4 * c;
+            const f4 c4 = load4(C + i);
+            // Lane 3's right neighbour is lane 0 of the next quad; the row's last pixel has none.
+            const f4 right = x + 4 < s.Width ? mul(k, sub(c4, shift_out4(c4, load4(C + i + 12))))
+                                             : mul(k, sub(c4, shift_out4(c4, set4(lane(c4, 3)))));
+            f4 v = sub(add(load4(P + i), shift_in4(right, prevFlux)), right);
+            if (up) v = add(v, mul(k, sub(load4(C + i - rowFloats), c4)));
+            if (down) v = sub(v, mul(k, sub(c4, load4(C + i + rowFloats))));
+            store4(P + i, v);
+            prevFlux = right;
         }
         for (int x = quadEnd; x < s.Width; ++x) {
-            for (int c = 0; c < 3; ++c) vertical_pixel(s, C, P, x, y, c);
+            sweep_pixel(s, C, P, x, y, c);
+            const size_t i = plane_index(s, x, y, c);
+            if (up) P[i] = P[i] + flux(C[i - rowFloats], C[i]);
+            if (down) P[i] = P[i] - flux(C[i], C[i + rowFloats]);
         }
     }
 }
 
-// Blends the newest frame into the paint by the change of the average, and draws the paint.
-void paint_rows(PipelineState& s, int quadEnd) {
+// Blends the newest frame into the paint of row y by the change of the average, and draws it.
+void paint_row(PipelineState& s, const uint8_t* src, int y, int quadEnd) {
     using namespace quad;
-    const uint8_t* slot = s.sourceFrames[newest_slot(s)];
     const f4 gain = set4(kWeightGain), offset = set4(kWeightOffset);
     const f4 zero = zero4(), one = set4(1.0f);
-    for (int y = 0; y < s.Height; ++y) {
-        const uint8_t* src = slot + y * s.srcRowBytes;
-        uint8_t* out = s.base + y * s.rowBytes;
-        const size_t row = plane_index(s, 0, y, 0);
-        float* a = s.fBuffer + row;
-        float* p = s.fBuffer2 + row;
-        for (int x = 0; x < quadEnd; x += 4, a += 12, p += 12) {
-            const Quad3 sample = camera_quad(src + 4 * x);
-            Quad3 before;
-            const Quad3 avg = update_average4(sample, a, before);
-            const f4 m = average_change4(avg, before);
-            const f4 w = min4(max4(add(mul(m, gain), offset), zero), one);
-            const f4 keep = sub(one, w);
-            const f4 pr = add(mul(w, sample.r), mul(keep, load4(p)));
-            const f4 pg = add(mul(w, sample.g), mul(keep, load4(p + 4)));
-            const f4 pb = add(mul(w, sample.b), mul(keep, load4(p + 8)));
-            store4(p, pr);
-            store4(p + 4, pg);
-            store4(p + 8, pb);
-            store_rgb(out + 4 * x, round_to_int(pr), round_to_int(pg), round_to_int(pb));
-        }
-        for (int x = quadEnd; x < s.Width; ++x) paint_pixel(s, src, out, x, y);
+    uint8_t* out = s.base + y * s.rowBytes;
+    const size_t row = plane_index(s, 0, y, 0);
+    float* a = s.fBuffer + row;
+    float* p = s.fBuffer2 + row;
+    for (int x = 0; x < quadEnd; x += 4, a += 12, p += 12) {
+        const Quad3 sample = camera_quad(src + 4 * x);
+        Quad3 before;
+        const Quad3 avg = update_average4(sample, a, before);
+        const f4 m = average_change4(avg, before);
+        const f4 w = min4(max4(add(mul(m, gain), offset), zero), one);
+        const f4 keep = sub(one, w);
+        const f4 pr = add(mul(w, sample.r), mul(keep, load4(p)));
+        const f4 pg = add(mul(w, sample.g), mul(keep, load4(p + 4)));
+        const f4 pb = add(mul(w, sample.b), mul(keep, load4(p + 8)));
+        store4(p, pr);
+        store4(p + 4, pg);
+        store4(p + 8, pb);
+        store_rgb(out + 4 * x, round_to_int(pr), round_to_int(pg), round_to_int(pb));
     }
+    for (int x = quadEnd; x < s.Width; ++x) paint_pixel(s, src, out, x, y);
 }
 
 }  // namespace
 
+// The copy first, in bands; once every band has copied, each row is diffused and painted.
 void motion_paint_step(PipelineState& s) {
     if (!s.fBuffer) return;
-    copy_paint(s);
+    const size_t rowFloats = 3 * static_cast<size_t>(s.planeWidth);
+    run_rows(s.pool, s.Height, [&](int y0, int y1) {
+        std::memcpy(s.fBuffer3 + y0 * rowFloats, s.fBuffer2 + y0 * rowFloats,
+                    (y1 - y0) * rowFloats * sizeof(float));
+    });
+    const int newest = newest_slot(s);
     const int quadEnd = s.Width & ~3;
-    sweep_rows(s, s.fBuffer3, s.fBuffer2, quadEnd);
-    sweep_columns(s, s.fBuffer3, s.fBuffer2, quadEnd);
-    paint_rows(s, quadEnd);
+    run_rows(s.pool, s.Height, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            if (y + 1 < y1) quad::prefetch_row(slot_row(s, newest, y + 1), s.srcRowBytes);
+            diffuse_row(s, s.fBuffer3, s.fBuffer2, y, quadEnd);
+            paint_row(s, slot_row(s, newest, y), y, quadEnd);
+        }
+    });
 }

@@ -4,6 +4,7 @@
 
 #include "effects.h"
 #include "quad.h"
+#include "row_pool.h"
 #include "running_average.h"
 
 namespace {
@@ -23,24 +24,25 @@ namespace ref {
 
 void motion_trace_step(PipelineState& s) {
     if (!s.fBuffer) return;
-    const uint8_t* slot = s.sourceFrames[newest_slot(s)];
+    const int newest = newest_slot(s);
     for (int y = 0; y < s.Height; ++y) {
         for (int x = 0; x < s.Width; ++x) {
-            trace_pixel(s, slot + y * s.srcRowBytes, s.base + y * s.rowBytes, x, y);
+            trace_pixel(s, slot_row(s, newest, y), s.base + y * s.rowBytes, x, y);
         }
     }
 }
 
 }  // namespace ref
 
-void motion_trace_step(PipelineState& s) {
+namespace {
+
+void trace_rows(PipelineState& s, int newest, int y0, int y1) {
     using namespace quad;
-    if (!s.fBuffer) return;
-    const uint8_t* slot = s.sourceFrames[newest_slot(s)];
     const int quadEnd = s.Width & ~3;
     const f4 gain = set4(kTraceGain);
-    for (int y = 0; y < s.Height; ++y) {
-        const uint8_t* src = slot + y * s.srcRowBytes;
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* src = slot_row(s, newest, y);
+        if (y + 1 < y1) prefetch_row(slot_row(s, newest, y + 1), s.srcRowBytes);
         uint8_t* out = s.base + y * s.rowBytes;
         float* a = s.fBuffer + plane_index(s, 0, y, 0);
         for (int x = 0; x < quadEnd; x += 4, a += 12) {
@@ -52,4 +54,12 @@ void motion_trace_step(PipelineState& s) {
         }
         for (int x = quadEnd; x < s.Width; ++x) trace_pixel(s, src, out, x, y);
     }
+}
+
+}  // namespace
+
+void motion_trace_step(PipelineState& s) {
+    if (!s.fBuffer) return;
+    const int newest = newest_slot(s);
+    run_rows(s.pool, s.Height, [&](int y0, int y1) { trace_rows(s, newest, y0, y1); });
 }

@@ -14,6 +14,7 @@ constexpr int kFullSize = 0;
 constexpr int kHalfSize = 1;
 
 class Grabber;
+class RowPool;
 
 // An output bitmap: 4 bytes per pixel, red, green, blue and one byte that is never shown.
 // Rows start on 16-byte boundaries; rowBytes is a multiple of 16.
@@ -29,13 +30,16 @@ struct PipelineState {
     int LargeWidth = 0, LargeHeight = 0, LargeSrcRowBytes = 0;
     uint8_t* srcData = nullptr;  // camera buffer, A, R, G, B per pixel
     Grabber* grabber = nullptr;  // re-bounded on every size change; may be null
+    RowPool* pool = nullptr;     // threads of the render pass; null runs it on the caller alone
 
     // Working size.
     int Width = 0, Height = 0, srcRowBytes = 0;
     int planeWidth = 0;  // Width rounded up to whole quads: the row length of every float plane
 
-    // History ring, camera byte order. All slots live in one block owned by slot 0.
+    // History ring, camera byte order. All slots live in one block owned by slot 0; the rows of
+    // one slot lie ringRowBytes apart (the slots' rows may be interleaved).
     uint8_t** sourceFrames = nullptr;
+    size_t ringRowBytes = 0;  // bytes
     int SFIndex = 0, Depth = 0;  // next slot; slots in use
 
     // Four float planes in one 16-byte-aligned block, zeroed at every size change.
@@ -75,6 +79,11 @@ struct Controls {
 inline size_t plane_index(const PipelineState& s, int x, int y, int c) {
     return 3 * (static_cast<size_t>(y) * s.planeWidth + (x & ~3)) + 4 * c + (x & 3);
 }
+
+// Byte offset of row y within a history slot.
+inline size_t ring_row(const PipelineState& s, int y) { return static_cast<size_t>(y) * s.ringRowBytes; }
+// Row y of history slot k.
+inline uint8_t* slot_row(const PipelineState& s, int k, int y) { return s.sourceFrames[k] + ring_row(s, y); }
 
 // The slot that the latest ingestion wrote.
 inline int newest_slot(const PipelineState& s) { return (s.SFIndex + kHistorySlots - 1) % kHistorySlots; }

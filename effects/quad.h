@@ -112,10 +112,19 @@ inline void store_rgb(uint8_t* out, i4 r, i4 g, i4 b) {
 // A hint that p will be read soon; changes no result.
 inline void prefetch(const void* p) { _mm_prefetch(static_cast<const char*>(p), _MM_HINT_T0); }
 
+// The same for the lines of a whole row: the ring's rows lie apart, so the hardware does not see
+// the next one coming.
+inline void prefetch_row(const uint8_t* p, size_t bytes) {
+    for (size_t k = 0; k < bytes; k += 64) prefetch(p + k);
+}
+
 // Reverses the order of four 32-bit pixels.
 inline i4 reverse_pixels(i4 v) { return _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3)); }
 inline i4 loadu_pixels(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const i4*>(p)); }
 inline void storeu_pixels(uint8_t* p, i4 v) { _mm_storeu_si128(reinterpret_cast<i4*>(p), v); }
+inline void store_pixels(uint8_t* p, i4 v) { _mm_store_si128(reinterpret_cast<i4*>(p), v); }
+// Bytes 1 to 15 of v, then byte 0 of next: 16 bytes read one byte further on.
+inline i4 bytes_from_one(i4 v, i4 next) { return _mm_or_si128(_mm_srli_si128(v, 1), _mm_slli_si128(next, 15)); }
 
 #else  // portable lanes
 
@@ -200,6 +209,9 @@ inline void store_rgb(uint8_t* out, i4 r, i4 g, i4 b) {
     }
 }
 inline void prefetch(const void* p) { __builtin_prefetch(p); }
+inline void prefetch_row(const uint8_t* p, size_t bytes) {
+    for (size_t k = 0; k < bytes; k += 64) prefetch(p + k);
+}
 inline i4 reverse_pixels(i4 a) { return {{a.v[3], a.v[2], a.v[1], a.v[0]}}; }
 inline i4 loadu_pixels(const uint8_t* p) {
     i4 r;
@@ -207,6 +219,15 @@ inline i4 loadu_pixels(const uint8_t* p) {
     return r;
 }
 inline void storeu_pixels(uint8_t* p, i4 a) { std::memcpy(p, a.v, 16); }
+inline void store_pixels(uint8_t* p, i4 a) { std::memcpy(p, a.v, 16); }
+inline i4 bytes_from_one(i4 a, i4 next) {
+    i4 r;
+    uint8_t b[32];
+    std::memcpy(b, a.v, 16);
+    std::memcpy(b + 16, next.v, 16);
+    std::memcpy(r.v, b + 1, 16);
+    return r;
+}
 
 #endif
 

@@ -7,14 +7,31 @@
 #include "effects.h"
 
 namespace {
-uint64_t g_state = 0x1234abcd330eULL;
-}
+constexpr uint64_t kMask = 0xffffffffffffULL;
+Rand48 g_state{0x1234abcd330eULL};
+}  // namespace
 
 void wobble_srand48(long seed) {
-    g_state = ((static_cast<uint64_t>(static_cast<uint32_t>(seed)) << 16) | 0x330e) & 0xffffffffffffULL;
+    g_state.x = ((static_cast<uint64_t>(static_cast<uint32_t>(seed)) << 16) | 0x330e) & kMask;
 }
 
-long wobble_lrand48() {
-    g_state = (0x5deece66dULL * g_state + 0xb) & 0xffffffffffffULL;
-    return static_cast<long>(g_state >> 17);
+long wobble_lrand48() { return g_state.next(); }
+
+Rand48 wobble_rand48_state() { return g_state; }
+void wobble_set_rand48_state(Rand48 r) { g_state = r; }
+
+// n steps of x -> a x + c are one affine map x -> A x + C; it is built from the maps of 1, 2, 4,
+// ... steps, each the previous one applied twice. Arithmetic mod 2^64 agrees with mod 2^48 in
+// the low 48 bits.
+void Rand48::skip(uint64_t n) {
+    uint64_t a = 0x5deece66dULL, c = 0xb, A = 1, C = 0;
+    for (; n; n >>= 1) {
+        if (n & 1) {
+            A *= a;
+            C = C * a + c;
+        }
+        c *= a + 1;
+        a *= a;
+    }
+    x = (A * x + C) & kMask;
 }

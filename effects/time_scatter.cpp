@@ -6,6 +6,7 @@
 #include "quad.h"
 
 #include "effects.h"
+#include "row_pool.h"
 
 namespace ref {
 
@@ -16,7 +17,7 @@ void time_scatter_step(PipelineState& s) {
         for (int x = 0; x < s.Width; ++x) {
             // One draw serves five pixels, shifted right by 6 bits for each.
             r = x % 5 == 0 ? wobble_lrand48() : r >> 6;
-            const uint8_t* src = s.sourceFrames[r % s.Depth] + y * s.srcRowBytes + 4 * x + 1;
+            const uint8_t* src = slot_row(s, static_cast<int>(r % s.Depth), y) + 4 * x + 1;
             out[4 * x] = src[0];
             out[4 * x + 1] = src[1];
             out[4 * x + 2] = src[2];
@@ -41,26 +42,27 @@ struct FastMod {
     }
 };
 
-}  // namespace
-
-void time_scatter_step(PipelineState& s) {
+// Rows y0 to y1 - 1, drawing from g, which stands at the first draw of row y0.
+void scatter_rows(const PipelineState& s, Rand48 g, int y0, int y1) {
     const FastMod mod(static_cast<uint32_t>(s.Depth));
     uint8_t* const* frames = s.sourceFrames;
-    // The slots of a stretch of a row are drawn first, so that the pixels a few places ahead can
-    // be fetched while the current one is copied. A stretch is a whole number of draws.
-    constexpr int kStretch = 320, kAhead = 12;  // pixels
+    // The slots of a stretch of a row are drawn first, so that the pixels far enough ahead to
+    // cover a miss can be fetched while the current one is copied. A stretch is a whole number
+    // of draws.
+    constexpr int kStretch = 640, kAhead = 96;  // pixels
     const uint8_t* src[kStretch + kAhead];
-    for (int y = 0; y < s.Height; ++y) {
+    for (int y = y0; y < y1; ++y) {
         uint8_t* out = s.base + y * s.rowBytes;
-        const size_t row = static_cast<size_t>(y) * s.srcRowBytes;
+        const size_t row = ring_row(s, y);
         for (int x0 = 0; x0 < s.Width; x0 += kStretch) {
             const int n = s.Width - x0 < kStretch ? s.Width - x0 : kStretch;
             for (int i = 0; i < n; i += 5) {
-                uint32_t r = static_cast<uint32_t>(wobble_lrand48());
+                uint32_t r = static_cast<uint32_t>(g.next());
                 const int run = n - i < 5 ? n - i : 5;
                 for (int k = 0; k < run; ++k, r >>= 6) src[i + k] = frames[mod(r)] + row + 4 * (x0 + i + k);
             }
             for (int i = n; i < n + kAhead; ++i) src[i] = src[n - 1];
+            for (int i = 0; i < kAhead && i < n; ++i) quad::prefetch(src[i]);
             uint8_t* o = out + 4 * x0;
             for (int i = 0; i < n; ++i) {
                 quad::prefetch(src[i + kAhead]);
@@ -73,4 +75,21 @@ void time_scatter_step(PipelineState& s) {
             }
         }
     }
+}
+
+}  // namespace
+
+// Every row takes the same number of draws, so a band starts its own copy of the generator that
+// many draws on for each row above it; the process's generator ends where one sweep leaves it.
+void time_scatter_step(PipelineState& s) {
+    const uint64_t drawsPerRow = (static_cast<uint64_t>(s.Width) + 4) / 5;
+    const Rand48 start = wobble_rand48_state();
+    run_rows(s.pool, s.Height, [&](int y0, int y1) {
+        Rand48 g = start;
+        g.skip(drawsPerRow * static_cast<uint64_t>(y0));
+        scatter_rows(s, g, y0, y1);
+    });
+    Rand48 end = start;
+    end.skip(drawsPerRow * static_cast<uint64_t>(s.Height > 0 ? s.Height : 0));
+    wobble_set_rand48_state(end);
 }

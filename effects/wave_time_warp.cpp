@@ -5,6 +5,8 @@
 
 #include "effects.h"
 #include "quad.h"
+#include "row_pool.h"
+#include "vsmooth_quad.h"
 
 namespace {
 
@@ -68,7 +70,7 @@ void wave_time_warp_step(PipelineState& s) {
             int32_t near;
             float w;
             wave_pixel(s, f, rowTerm, x, near, w);
-            vsmooth_pixel(s, s.base + 4 * x, near, w, y * s.srcRowBytes + 4 * x + 1);
+            vsmooth_pixel(s, s.base + 4 * x, near, w, ring_row(s, y) + 4 * x + 1);
         }
         s.base += s.rowBytes;
     }
@@ -76,18 +78,20 @@ void wave_time_warp_step(PipelineState& s) {
 
 }  // namespace ref
 
-void wave_time_warp_step(PipelineState& s) {
+namespace {
+
+void wave_rows(const PipelineState& s, const WaveFrame& f, uint8_t* base, int y0, int y1) {
     using namespace quad;
-    const WaveFrame f = wave_prepare(s);
     const int quadEnd = s.Width & ~3;
     const f4 tt1 = set4(f.tt1), half = set4(0.5f), one = set4(1.0f);
     const f4 depthm1 = set4(static_cast<float>(s.Depth - 1));
     alignas(16) int32_t near[4];
     alignas(16) float w[4];
-    for (int y = 0; y < s.Height; ++y) {
+    for (int y = y0; y < y1; ++y) {
+        uint8_t* out = base + y * s.rowBytes;
         const float rowTerm = (static_cast<float>(y) / f.halfH - 1.0f) * f.kY;
         const f4 row4 = set4(rowTerm);
-        const int srcRow = y * s.srcRowBytes + 1;
+        const size_t srcRow = ring_row(s, y) + 1;
         for (int x = 0; x < quadEnd; x += 4) {
             const f4 t = vfabf(mul(add(add(row4, load4(s.hnalalaaxc + x)), tt1), half));
             const f4 fl = floor4(t);
@@ -101,19 +105,28 @@ void wave_time_warp_step(PipelineState& s) {
                 if (near[k] < 0) near[k] += s.Depth;
             }
             // The delay drifts slowly down the picture: the rows below will want the same frames.
-            if (y + kPrefetchRows < s.Height) {
-                const int ahead = srcRow + 4 * x + kPrefetchRows * s.srcRowBytes;
+            if (y + kPrefetchRows < y1) {
+                const size_t ahead = srcRow + 4 * x + ring_row(s, kPrefetchRows);
                 prefetch(s.sourceFrames[near[0]] + ahead);
                 prefetch(s.sourceFrames[near[0] == 0 ? s.Depth - 1 : near[0] - 1] + ahead);
             }
-            vsmooth(s, s.base + 4 * x, near, w, srcRow + 4 * x);
+            vsmooth_quad(s, out + 4 * x, near, w, srcRow + 4 * x);
         }
         for (int x = quadEnd; x < s.Width; ++x) {
             int32_t n1;
             float w1;
             wave_pixel(s, f, rowTerm, x, n1, w1);
-            ref::vsmooth_pixel(s, s.base + 4 * x, n1, w1, srcRow + 4 * x);
+            ref::vsmooth_pixel(s, out + 4 * x, n1, w1, srcRow + 4 * x);
         }
-        s.base += s.rowBytes;
     }
+}
+
+}  // namespace
+
+// The phases and the column table are worked out once, on the caller; the rows then in bands.
+void wave_time_warp_step(PipelineState& s) {
+    const WaveFrame f = wave_prepare(s);
+    uint8_t* base = s.base;
+    run_rows(s.pool, s.Height, [&](int y0, int y1) { wave_rows(s, f, base, y0, y1); });
+    s.base += static_cast<ptrdiff_t>(s.Height) * s.rowBytes;
 }

@@ -82,7 +82,10 @@ void setup_size_params(PipelineState& s, int size, bool restart) {
     const size_t slotBytes = static_cast<size_t>(s.srcRowBytes) * s.Height;
     s.sourceFrames[0] = static_cast<uint8_t*>(reallocF(s.sourceFrames[0], slotBytes * kHistorySlots));
     if (!s.sourceFrames[0]) fail("memory allocation for sourceFrames[0 ..]");
-    for (int i = 1; i < kHistorySlots; ++i) s.sourceFrames[i] = s.sourceFrames[i - 1] + slotBytes;
+    // Row y of every slot side by side: the random gathers of one row stay within a few hundred
+    // kilobytes instead of spreading over the whole ring.
+    s.ringRowBytes = static_cast<size_t>(s.srcRowBytes) * kHistorySlots;
+    for (int i = 1; i < kHistorySlots; ++i) s.sourceFrames[i] = s.sourceFrames[i - 1] + s.srcRowBytes;
 
     s.hnalalaaxc = static_cast<float*>(reallocF(s.hnalalaaxc, s.planeWidth * sizeof(float)));
     if (!s.hnalalaaxc) fail("memory allocation for hnalalaaxc");

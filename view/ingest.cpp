@@ -21,10 +21,9 @@ void ingest_frame(PipelineState& s, ViewState& v, const ViewCallbacks& cb) {
     v.frameTime[v.frameTimeIndex] = now;
     v.frameTimeIndex = (v.frameTimeIndex + 1) % 20;
 
-    uint8_t* slot = s.sourceFrames[s.SFIndex];
     for (int r = 0; r < s.Height; ++r) {
-        std::memcpy(slot + static_cast<size_t>(r) * s.srcRowBytes,
-                    s.srcData + static_cast<size_t>(r) * s.LargeSrcRowBytes, s.srcRowBytes);
+        std::memcpy(slot_row(s, s.SFIndex, r), s.srcData + static_cast<size_t>(r) * s.LargeSrcRowBytes,
+                    s.srcRowBytes);
     }
     if (s.Depth < kHistorySlots) ++s.Depth;
     s.SFIndex = (s.SFIndex + 1) % kHistorySlots;

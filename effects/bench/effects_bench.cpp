@@ -5,6 +5,7 @@
 #include <random>
 
 #include "effects.h"
+#include "row_pool.h"
 #include "testkit.h"
 
 namespace {
@@ -17,10 +18,14 @@ struct Size {
 };
 const Size kSizes[] = {{640, 480, kFullSize, "640x480_full"},
                        {640, 480, kHalfSize, "320x240_half"},
-                       {853, 480, kFullSize, "853x480_full"}};
+                       {853, 480, kFullSize, "853x480_full"},
+                       {1920, 1080, kFullSize, "1920x1080_full"}};
 
-void effect_pass(benchmark::State& state, int mode, Size size, bool scalar) {
+// threads 0 runs without a pool, on the caller alone.
+void effect_pass(benchmark::State& state, int mode, Size size, bool scalar, int threads) {
     testkit::Pipeline p(size.largeWidth, size.largeHeight, size.size);
+    RowPool pool(threads);
+    if (threads > 0) p.s.pool = &pool;
     std::mt19937 rng(1);
     p.random_ring(rng, 60);
     p.random_planes(rng);
@@ -56,13 +61,23 @@ void vsmooth_quad(benchmark::State& state, bool scalar) {
 }
 
 int register_all() {
-    for (const Size& size : kSizes)
-        for (int mode = 0; mode < 6; ++mode)
-            for (bool scalar : {false, true})
-                benchmark::RegisterBenchmark(
-                    (std::string(kNames[mode]) + "/" + size.label + (scalar ? "/scalar" : "/vector")).c_str(),
-                    effect_pass, mode, size, scalar)
-                    ->Unit(benchmark::kMillisecond);
+    for (const Size& size : kSizes) {
+        const bool hd = size.largeHeight > 480;
+        const bool threaded = hd || (size.largeWidth == 640 && size.size == kFullSize);
+        for (int mode = 0; mode < 6; ++mode) {
+            // Scalar twins at the usual sizes; one and two threads at 640 x 480 and 1920 x 1080.
+            for (bool scalar : {false, true}) {
+                if (scalar && hd) continue;
+                for (int threads : {0, 1, 2}) {
+                    if ((threads > 0) != (threaded && !scalar)) continue;
+                    std::string name = std::string(kNames[mode]) + "/" + size.label + (scalar ? "/scalar" : "/vector");
+                    if (threads > 0) name += "/threads:" + std::to_string(threads);
+                    benchmark::RegisterBenchmark(name.c_str(), effect_pass, mode, size, scalar, threads)
+                        ->Unit(benchmark::kMillisecond);
+                }
+            }
+        }
+    }
     benchmark::RegisterBenchmark("Vsmooth/quad/vector", vsmooth_quad, false);
     benchmark::RegisterBenchmark("Vsmooth/quad/scalar", vsmooth_quad, true);
     return 0;

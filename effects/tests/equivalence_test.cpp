@@ -77,10 +77,10 @@ TEST_P(Equivalence, VectorStepMatchesScalarTwin) {
 
         // A new frame in the slot written next.
         const int next = vec.s.SFIndex % kHistorySlots;
-        const size_t slotBytes = static_cast<size_t>(vec.s.srcRowBytes) * vec.s.Height;
-        for (size_t i = 0; i < slotBytes; ++i)
-            vec.s.sourceFrames[next][i] = static_cast<uint8_t>(rng());
-        std::memcpy(sca.s.sourceFrames[next], vec.s.sourceFrames[next], slotBytes);
+        for (int y = 0; y < vec.s.Height; ++y) {
+            for (int i = 0; i < vec.s.srcRowBytes; ++i) vec.slot_pixel(next, 0, y)[i] = static_cast<uint8_t>(rng());
+            std::memcpy(sca.slot_pixel(next, 0, y), vec.slot_pixel(next, 0, y), vec.s.srcRowBytes);
+        }
     }
 }
 
@@ -100,9 +100,7 @@ TEST(EquivalenceEdges, ExtremeFramesAndPlanes) {
             testkit::Pipeline vec(22, 4, kFullSize), sca(22, 4, kFullSize);
             std::mt19937 rng(mode);
             vec.random_output(rng);
-            const size_t slotBytes = static_cast<size_t>(vec.s.srcRowBytes) * vec.s.Height;
-            for (int k = 0; k < kHistorySlots; ++k)
-                std::memset(vec.s.sourceFrames[k], k % 2 ? value : 255 - value, slotBytes);
+            for (int k = 0; k < kHistorySlots; ++k) vec.fill_slot(k, k % 2 ? value : 255 - value);
             vec.s.Depth = 60;
             vec.s.SFIndex = 17;
             for (size_t i = 0; i < 4 * vec.s.planeFloats; ++i) vec.s.fBuffer[i] = value;

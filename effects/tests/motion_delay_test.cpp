@@ -14,10 +14,9 @@ namespace {
 constexpr float kK = 0.2499f;
 
 void fill_slot(testkit::Pipeline& p, int slot, uint8_t r, uint8_t g, uint8_t b) {
-    uint8_t* f = p.s.sourceFrames[slot];
     for (int y = 0; y < p.s.Height; ++y)
         for (int x = 0; x < p.s.Width; ++x) {
-            uint8_t* px = f + y * p.s.srcRowBytes + 4 * x;
+            uint8_t* px = p.slot_pixel(slot, x, y);
             px[0] = 0, px[1] = r, px[2] = g, px[3] = b;
         }
 }
@@ -55,18 +54,18 @@ TEST_P(MotionDelay, ConvergedStillSceneShowsTheNewestFrame) {
     testkit::Pipeline p(13, 4);
     std::mt19937 rng(5);
     p.random_ring(rng, 60);
-    const uint8_t* newest = p.s.sourceFrames[newest_slot(p.s)];
+    const int newest = newest_slot(p.s);
     for (int y = 0; y < p.s.Height; ++y)
         for (int x = 0; x < p.s.Width; ++x)
             for (int c = 0; c < 3; ++c)
                 p.s.fBuffer[plane_index(p.s, x, y, c)] =
-                    newest[y * p.s.srcRowBytes + 4 * x + 1 + c];
+                    p.slot_pixel(newest, x, y)[1 + c];
     p.begin_pass();
     GetParam()(p.s);
     for (int y = 0; y < p.s.Height; ++y)
         for (int x = 0; x < p.s.Width; ++x)
             for (int c = 0; c < 3; ++c)
-                ASSERT_EQ(p.out(x, y, c), newest[y * p.s.srcRowBytes + 4 * x + 1 + c]);
+                ASSERT_EQ(p.out(x, y, c), p.slot_pixel(newest, x, y)[1 + c]);
 }
 
 // A white frame against a zero average measures 15.3: the largest delay, the oldest frame held,

@@ -16,8 +16,7 @@ class MotionPaint : public ::testing::TestWithParam<EffectStep> {
 protected:
     // A black still scene whose average is black: the paint weight is 0 and only diffusion acts.
     void black_still(testkit::Pipeline& p) {
-        const size_t slotBytes = static_cast<size_t>(p.s.srcRowBytes) * p.s.Height;
-        for (int k = 0; k < kHistorySlots; ++k) std::memset(p.s.sourceFrames[k], 0, slotBytes);
+        for (int k = 0; k < kHistorySlots; ++k) p.fill_slot(k, 0);
         p.s.Depth = 2;
         p.s.SFIndex = 2;
     }

@@ -12,13 +12,12 @@ namespace {
 
 // Slot k holds red = k, green = 255 - k, blue = 3 in every pixel.
 void label_slots(testkit::Pipeline& p) {
-    const size_t slotBytes = static_cast<size_t>(p.s.srcRowBytes) * p.s.Height;
     for (int k = 0; k < kHistorySlots; ++k)
-        for (size_t i = 0; i + 3 < slotBytes; i += 4) {
-            p.s.sourceFrames[k][i + 1] = static_cast<uint8_t>(k);
-            p.s.sourceFrames[k][i + 2] = static_cast<uint8_t>(255 - k);
-            p.s.sourceFrames[k][i + 3] = 3;
-        }
+        for (int y = 0; y < p.s.Height; ++y)
+            for (int x = 0; x < p.s.Width; ++x) {
+                uint8_t* px = p.slot_pixel(k, x, y);
+                px[1] = static_cast<uint8_t>(k), px[2] = static_cast<uint8_t>(255 - k), px[3] = 3;
+            }
 }
 
 TEST(Rand48, MatchesTheCLibrarysSequence) {

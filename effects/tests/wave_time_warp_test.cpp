@@ -11,11 +11,10 @@ namespace {
 
 // Slot k holds red = 4k in every pixel; green and blue 0.
 void fill_ring_by_slot(testkit::Pipeline& p, int depth, int sfIndex) {
-    const size_t slotBytes = static_cast<size_t>(p.s.srcRowBytes) * p.s.Height;
     for (int k = 0; k < kHistorySlots; ++k) {
-        std::memset(p.s.sourceFrames[k], 0, slotBytes);
-        for (size_t i = 1; i < slotBytes; i += 4)
-            p.s.sourceFrames[k][i] = static_cast<uint8_t>(4 * k);
+        p.fill_slot(k, 0);
+        for (int y = 0; y < p.s.Height; ++y)
+            for (int x = 0; x < p.s.Width; ++x) p.slot_pixel(k, x, y)[1] = static_cast<uint8_t>(4 * k);
     }
     p.s.Depth = depth;
     p.s.SFIndex = sfIndex;
@@ -85,8 +84,8 @@ TEST(WaveTimeWarp, CentrePixelDelayDependsOnlyOnTheOffset) {
 TEST(WaveTimeWarp, TwoFramesBlendNewestAndPrevious) {
     testkit::Pipeline p(64, 48);
     fill_ring_by_slot(p, 2, 2);  // slot 0 red 0, slot 1 (newest) red 4
-    const size_t slotBytes = static_cast<size_t>(p.s.srcRowBytes) * p.s.Height;
-    for (size_t i = 1; i < slotBytes; i += 4) p.s.sourceFrames[1][i] = 200;
+    for (int y = 0; y < p.s.Height; ++y)
+        for (int x = 0; x < p.s.Width; ++x) p.slot_pixel(1, x, y)[1] = 200;
     p.begin_pass();
     wave_time_warp_step(p.s);
     int lo = 255, hi = 0;

@@ -8,6 +8,7 @@
 
 #include "ingest.h"
 #include "render_pass.h"
+#include "row_pool.h"
 #include "testkit.h"
 
 namespace {
@@ -35,9 +36,13 @@ void MirrorPass(benchmark::State& state) {
 }
 BENCHMARK(MirrorPass)->ArgName("scalar")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
-// A whole render pass (effect or plain picture, mirror on) at 640 x 480.
+// A whole render pass (effect or plain picture, mirror on) at 640 x 480 or 1920 x 1080, on the
+// caller alone (one thread) or on two.
 void RenderPass(benchmark::State& state) {
-    testkit::Pipeline p(640, 480);
+    const bool hd = state.range(2);
+    testkit::Pipeline p(hd ? 1920 : 640, hd ? 1080 : 480);
+    RowPool pool(static_cast<int>(state.range(3)));
+    p.s.pool = &pool;
     std::mt19937 rng(2);
     p.random_ring(rng, 60);
     p.random_planes(rng);
@@ -55,8 +60,9 @@ void RenderPass(benchmark::State& state) {
     }
 }
 BENCHMARK(RenderPass)
-    ->ArgNames({"mode", "scalar"})
-    ->ArgsProduct({{-1, 0, 1, 2, 3, 4, 5}, {0, 1}})
+    ->ArgNames({"mode", "scalar", "hd", "threads"})
+    ->ArgsProduct({{-1, 0, 1, 2, 3, 4, 5}, {1}, {0}, {1}})
+    ->ArgsProduct({{-1, 0, 1, 2, 3, 4, 5}, {0}, {0, 1}, {1, 2}})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

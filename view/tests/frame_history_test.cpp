@@ -38,10 +38,13 @@ TEST(WorkingSize, PlanesHoldWholeQuadsOnSixteenByteBoundaries) {
     EXPECT_GE(p.s.smallBitmap.rowBytes, 4 * 426);
 }
 
-TEST(WorkingSize, SlotsFollowEachOtherInOneBlock) {
+// Row y of all 60 slots lies side by side in one block.
+TEST(WorkingSize, SlotsInterleaveRowByRowInOneBlock) {
     testkit::Pipeline p(640, 480, kHalfSize);
+    EXPECT_EQ(p.s.ringRowBytes, 60u * 1280);
     for (int i = 1; i < kHistorySlots; ++i)
-        ASSERT_EQ(p.s.sourceFrames[i], p.s.sourceFrames[0] + static_cast<size_t>(i) * 1280 * 240);
+        ASSERT_EQ(p.s.sourceFrames[i], p.s.sourceFrames[0] + static_cast<size_t>(i) * 1280);
+    EXPECT_EQ(slot_row(p.s, 59, 239) + 1280, p.s.sourceFrames[0] + 60 * 1280 * 240);
 }
 
 TEST(OutputBitmaps, LargeAndSmallFollowTheCameraSize) {

@@ -94,9 +94,8 @@ TEST_F(Ingestion, HalfSizeCopiesTheTopLeftCornerOfTheCameraBuffer) {
         for (int x = 0; x < p.s.LargeWidth; ++x)
             p.s.srcData[y * p.s.LargeSrcRowBytes + 4 * x + 1] = static_cast<uint8_t>(10 * y + x);
     for (int i = 0; i < 3; ++i) deliver_at(i);
-    const uint8_t* slot = p.s.sourceFrames[0];
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(slot[y * p.s.srcRowBytes + 4 * x + 1], 10 * y + x);
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(p.slot_pixel(0, x, y)[1], 10 * y + x);
 }
 
 TEST_F(Ingestion, SizeChangeEmptiesTheRingButKeepsTheReadoutWindow) {

@@ -68,10 +68,18 @@ void Pipeline::deliver() {
 }
 
 void Pipeline::random_ring(std::mt19937& rng, int depth) {
-    const size_t slotBytes = static_cast<size_t>(s.srcRowBytes) * s.Height;
-    for (size_t i = 0; i < slotBytes * kHistorySlots; ++i) s.sourceFrames[0][i] = static_cast<uint8_t>(rng());
+    const size_t bytes = static_cast<size_t>(s.srcRowBytes) * s.Height * kHistorySlots;
+    // Four bytes a draw: the ring of a 1080-line picture is half a gigabyte.
+    for (size_t i = 0; i < bytes; i += 4) {
+        const uint32_t r = static_cast<uint32_t>(rng());
+        std::memcpy(s.sourceFrames[0] + i, &r, bytes - i < 4 ? bytes - i : 4);
+    }
     s.Depth = depth;
     s.SFIndex = depth == kHistorySlots ? static_cast<int>(rng() % kHistorySlots) : depth;
+}
+
+void Pipeline::fill_slot(int k, uint8_t value) {
+    for (int y = 0; y < s.Height; ++y) std::memset(slot_row(s, k, y), value, s.srcRowBytes);
 }
 
 void Pipeline::random_planes(std::mt19937& rng) {

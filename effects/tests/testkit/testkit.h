@@ -42,6 +42,10 @@ public:
     // Fills `depth` slots with random frames and sets SFIndex and Depth as a ring that has
     // taken that many frames would have them.
     void random_ring(std::mt19937& rng, int depth);
+    // Pixel x of row y of history slot k: A, R, G, B.
+    uint8_t* slot_pixel(int k, int x, int y) { return slot_row(s, k, y) + 4 * x; }
+    // Sets every byte of the rows of history slot k.
+    void fill_slot(int k, uint8_t value);
     // Fills the colour planes with random values in [0, 255] and the rest with random floats.
     void random_planes(std::mt19937& rng);
     // Output bitmap filled with random RGB, byte 3 set to the sentinel, guards behind it.
