@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QSpinBox>
 #include <QTimer>
-
 #include <functional>
 
 #include "CompressionDialog.h"
@@ -14,25 +13,15 @@
 namespace {
 
 // Calls act with the settings dialog once it is the active modal window; act ends it.
-class OnDialog {
-public:
-    explicit OnDialog(std::function<void(CompressionDialog&)> act) : act_(std::move(act)) {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            auto* d = qobject_cast<CompressionDialog*>(QApplication::activeModalWidget());
-            if (!d || !d->isVisible()) return;
-            timer_.stop();
-            seen = true;
-            act_(*d);
-        });
-        timer_.start();
-    }
-    bool seen = false;
-
-private:
-    std::function<void(CompressionDialog&)> act_;
-    QTimer timer_;
-};
+void when_shown(const std::function<void(CompressionDialog&)>& act) {
+    QTimer::singleShot(5, [act] {
+        auto* d = qobject_cast<CompressionDialog*>(QApplication::activeModalWidget());
+        if (d && d->isVisible())
+            act(*d);
+        else
+            when_shown(act);
+    });
+}
 
 QComboBox* combo(CompressionDialog& d, const char* name) {
     return d.findChild<QComboBox*>(name);
@@ -49,66 +38,26 @@ QStringList items(QComboBox* c) {
     return out;
 }
 
-class CompressionDialogTest : public ::testing::Test {
+class CompressionDialogTest : public RecordingFixture {
 protected:
     CompressionDialogTest() : p(r, 160, 120) { p.drawPictures(3); }
-    void open() {
-        call_compression_dialog(r, p.s, p.s.bitmap->data, p.s.bitmap->rowBytes);
-    }
-    AlertSpy alerts;
-    TempDir dir;
-    RecordingState r;
+    void open() { call_compression_dialog(r, p.s, p.s.bitmap->data, p.s.bitmap->rowBytes); }
     LivePipeline p;
 };
 
 }  // namespace
 
-TEST_F(CompressionDialogTest, CancelChangesNothingAndShowsNoAlert) {
-    int previewBytes = -1;
-    OnDialog on([&](CompressionDialog& d) {
-        previewBytes = d.previewBytes();
-        select_codec(d, kPNGCodecType);
-        d.reject();
-    });
-    open();
-    EXPECT_TRUE(on.seen);
-    EXPECT_GT(previewBytes, 0);
-    EXPECT_EQ(r.RecCodecType, kJPEGCodecType);
-    ASSERT_TRUE(r.RecVideoCI);  // made by the dialog, before any recording
-    SCSpatialSettings sp;
-    SCTemporalSettings tp;
-    r.RecVideoCI->getInfo(sp);
-    r.RecVideoCI->getInfo(tp);
-    EXPECT_EQ(sp.codecType, kJPEGCodecType);
-    EXPECT_EQ(sp.spatialQuality, codecNormalQuality);
-    EXPECT_EQ(tp.keyFrameRate, 24);
-    EXPECT_EQ(tp.frameRate, 15 << 16);
-    EXPECT_TRUE(alerts.texts().empty());
-
-    // The first recording afterwards is Photo-JPEG.
-    const std::string path = dir.file("after-cancel.mov");
-    ASSERT_TRUE(setup_recording(r, p.s, path));
-    p.drawPictures(2);
-    ASSERT_TRUE(finish_recording(r));
-    EXPECT_EQ(fourcc_string(read_movie(path).codecTag), "jpeg");
-}
-
 TEST_F(CompressionDialogTest, AcceptedSettingsGovernLaterRecordings) {
-    OnDialog on([&](CompressionDialog& d) {
+    when_shown([&](CompressionDialog& d) {
         select_codec(d, kAnimationCodecType);
         d.findChild<QCheckBox*>("keyFrameCheck")->setChecked(true);
         d.findChild<QSpinBox*>("keyFrameSpin")->setValue(5);
         d.accept();
     });
     open();
-    EXPECT_TRUE(on.seen);
     EXPECT_EQ(r.RecCodecType, kAnimationCodecType);
     for (const char* name : {"one.mov", "two.mov"}) {
-        const std::string path = dir.file(name);
-        ASSERT_TRUE(setup_recording(r, p.s, path));
-        p.drawPictures(11);
-        ASSERT_TRUE(finish_recording(r));
-        const MovieInfo m = read_movie(path);
+        const MovieInfo m = read_movie(record(p, name, every(40, 11)));
         EXPECT_EQ(fourcc_string(m.codecTag), "rle ");
         ASSERT_EQ(m.sync.size(), 11u);
         for (size_t i = 0; i < m.sync.size(); ++i) EXPECT_EQ(m.sync[i], i % 5 == 0) << i;
@@ -116,11 +65,13 @@ TEST_F(CompressionDialogTest, AcceptedSettingsGovernLaterRecordings) {
     EXPECT_TRUE(alerts.texts().empty());
 }
 
-TEST_F(CompressionDialogTest, OffersEachCompressorWithItsQualities) {
+// Each compressor with its qualities and a preview that follows the quality; Cancel changes
+// nothing.
+TEST_F(CompressionDialogTest, OffersEachCompressorWithItsQualitiesAndCancelKeepsTheSettings) {
     QStringList codecs, jpegQualities, h264Qualities, pngQualities;
     bool pngQualityEnabled = true;
     int leastBytes = 0, bestBytes = 0;
-    OnDialog on([&](CompressionDialog& d) {
+    when_shown([&](CompressionDialog& d) {
         codecs = items(combo(d, "codecCombo"));
         QComboBox* quality = combo(d, "qualityCombo");
         jpegQualities = items(quality);
@@ -138,7 +89,6 @@ TEST_F(CompressionDialogTest, OffersEachCompressorWithItsQualities) {
         d.reject();
     });
     open();
-    ASSERT_TRUE(on.seen);
     EXPECT_EQ(codecs.value(0), "Photo-JPEG ('jpeg')");
     EXPECT_TRUE(codecs.contains("Apple ProRes 422 ('apcn')"));
     EXPECT_TRUE(codecs.contains("Animation ('rle ')"));
@@ -151,6 +101,12 @@ TEST_F(CompressionDialogTest, OffersEachCompressorWithItsQualities) {
     }
     EXPECT_EQ(pngQualities, (QStringList{"Lossless"}));
     EXPECT_FALSE(pngQualityEnabled);
-    // The preview follows the chosen quality.
+    EXPECT_GT(leastBytes, 0);
     EXPECT_GT(bestBytes, leastBytes);
+    EXPECT_EQ(r.RecCodecType, kJPEGCodecType);
+    SCSpatialSettings sp;
+    r.RecVideoCI->getInfo(sp);
+    EXPECT_EQ(sp.codecType, kJPEGCodecType);
+    EXPECT_EQ(sp.spatialQuality, codecNormalQuality);
+    EXPECT_TRUE(alerts.texts().empty());
 }

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Test helpers: movies read back with libavformat and decoded with libavcodec, and a camera
-// made from libavfilter's testsrc2.
+// Test helpers: movies read back with libavformat and decoded with libavcodec.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,7 +15,7 @@ struct MovieInfo {
     std::string title;
     std::vector<int64_t> durations;  // per sample, stream time base
     std::vector<int64_t> dts;
-    std::vector<bool> sync;  // per sample: a sync (key) sample
+    std::vector<bool> sync;                   // per sample: a sync (key) sample
     double avgFrameRate = 0, rFrameRate = 0;  // frames per second, as players read them
     double guessedFrameRate = 0;              // the rate a transcoder would take
     int64_t totalDuration() const;
@@ -37,18 +35,3 @@ std::string ffmpeg_warnings(const std::string& path);
 
 // Peak signal-to-noise ratio of two R, G, B pictures of equal size, in dB (inf when equal).
 double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
-
-// Frames of a libavfilter source graph converted to A, R, G, B.
-class FilterCamera {
-public:
-    // graph: e.g. "testsrc2=size=640x480:rate=30".
-    explicit FilterCamera(const std::string& graph);
-    ~FilterCamera();
-    bool ok() const;
-    // Next frame into dst (height rows of rowBytes bytes, A, R, G, B).
-    bool read(uint8_t* dst, int rowBytes, int width, int height);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
-};

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Shared by the recording tests: an alert spy, a temporary directory and a live pipeline fed by
-// libavfilter's testsrc2 whose render pass records into a RecordingState.
+// Shared by the recording tests: an alert spy, a temporary directory, a live pipeline fed by a
+// moving test picture whose render pass records into a RecordingState, and a fixture that
+// records clips on a clock the test sets.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -58,11 +60,7 @@ private:
 // wired to a recording as the view wires it.
 class LivePipeline {
 public:
-    LivePipeline(RecordingState& r, int width, int height,
-                 const std::string& source = "testsrc2")
-        : r_(r),
-          camera_(source + "=size=" + std::to_string(width) + "x" + std::to_string(height) +
-                  ":rate=30") {
+    LivePipeline(RecordingState& r, int width, int height) : r_(r) {
         set_camera_geometry(s, 2 * width, 2 * height);
         cameraBuffer_.resize(static_cast<size_t>(s.LargeSrcRowBytes) * s.LargeHeight);
         s.srcData = cameraBuffer_.data();
@@ -87,11 +85,20 @@ public:
     }
     ~LivePipeline() { release_pipeline(s); }
 
-    bool cameraOk() const { return camera_.ok(); }
-
-    // One camera frame delivered and one render pass; true when a picture was drawn.
+    // One camera frame delivered and one render pass; true when a picture was drawn. The
+    // camera's A, R, G, B picture: smooth ramps across and down, a wave that moves, unlike
+    // its mirror image.
     bool frame() {
-        if (!camera_.read(s.srcData, s.LargeSrcRowBytes, s.Width, s.Height)) return false;
+        ++frames_;
+        const int w = s.LargeSrcRowBytes / 4, h = s.LargeHeight;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                uint8_t* px = s.srcData + static_cast<size_t>(y) * s.LargeSrcRowBytes + 4 * x;
+                px[0] = 0xFF;
+                px[1] = static_cast<uint8_t>(255 * x / w);
+                px[2] = static_cast<uint8_t>(255 * y / h);
+                px[3] = static_cast<uint8_t>(127.5 + 127 * std::sin(0.05 * (x + y + 3 * frames_)));
+            }
         ingest_frame(s, v, callbacks);
         return render_pass(s, v, controls, hooks);
     }
@@ -111,11 +118,53 @@ public:
 
 private:
     RecordingState& r_;
-    FilterCamera camera_;
     std::vector<uint8_t> cameraBuffer_;
+    int frames_ = 0;
 };
+
+// A pipeline state with nothing but a working size.
+inline PipelineState working_size(int w, int h) {
+    PipelineState s;
+    s.Width = w;
+    s.Height = h;
+    return s;
+}
 
 inline std::string fourcc_string(uint32_t t) {
     return {static_cast<char>(t >> 24), static_cast<char>(t >> 16), static_cast<char>(t >> 8),
             static_cast<char>(t)};
 }
+
+// A recording whose clock the test sets, in milliseconds, and alerts that are kept.
+class RecordingFixture : public ::testing::Test {
+protected:
+    RecordingFixture() {
+        r.clock = [this] { return nowMs * 1000; };
+    }
+
+    // Draws one recorded picture at clock time ms.
+    void drawAt(LivePipeline& p, int64_t ms) {
+        nowMs = ms;
+        const int before = p.recordedFrames;
+        for (int guard = 0; guard < 8 && p.recordedFrames == before; ++guard) p.frame();
+        ASSERT_EQ(p.recordedFrames, before + 1);
+    }
+    // Records one picture at each clock time into dir/name; returns the movie's path.
+    std::string record(LivePipeline& p, const std::string& name, const std::vector<int64_t>& ms) {
+        const std::string path = dir.file(name);
+        EXPECT_TRUE(setup_recording(r, p.s, path));
+        for (int64_t t : ms) drawAt(p, t);
+        EXPECT_TRUE(finish_recording(r));
+        return path;
+    }
+    static std::vector<int64_t> every(int64_t stepMs, int n, int64_t fromMs = 1000) {
+        std::vector<int64_t> ms;
+        for (int i = 0; i < n; ++i) ms.push_back(fromMs + stepMs * i);
+        return ms;
+    }
+
+    AlertSpy alerts;
+    TempDir dir;
+    RecordingState r;
+    int64_t nowMs = 1000;
+};

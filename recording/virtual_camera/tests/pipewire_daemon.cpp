@@ -31,17 +31,7 @@ bool session_manager_ready() {
 }
 
 bool on_path(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        const size_t end = dirs.find(':', start);
-        const std::string d = dirs.substr(start, end == std::string::npos ? end : end - start);
-        if (::access((d + "/" + program).c_str(), X_OK) == 0) return true;
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return false;
+    return std::system(("command -v '" + program + "' >/dev/null 2>&1").c_str()) == 0;
 }
 
 pid_t read_pid(const std::string& path) {
@@ -159,12 +149,7 @@ void PipeWireDaemon::stop() {
         stop_program(session_);
     }
     session_ = pipewire_ = wireplumber_ = -1;
-    for (const Saved& v : saved_) {
-        if (v.set)
-            ::setenv(v.name, v.value.c_str(), 1);
-        else
-            ::unsetenv(v.name);
-    }
+    for (const Saved& v : saved_) v.set ? ::setenv(v.name, v.value.c_str(), 1) : ::unsetenv(v.name);
     std::system(("rm -rf '" + dir_ + "'").c_str());
 }
 
@@ -172,11 +157,11 @@ bool CameraConsumer::start(const std::string& node, const std::string& format, i
     node_ = node;
     format_ = format;
     pictures_ = pictures;
-    pid_ = spawn_program({"gst-launch-1.0", "-v", "pipewiresrc", "target-object=" + node,
-                          "num-buffers=" + std::to_string(pictures), "always-copy=true", "!",
-                          "video/x-raw,format=" + format, "!", "filesink",
-                          "location=" + dir_ + "/" + tag_ + ".raw"},
-                         dir_ + "/" + tag_ + ".log");
+    pid_ = spawn_program(
+        {"gst-launch-1.0", "-v", "pipewiresrc", "target-object=" + node,
+         "num-buffers=" + std::to_string(pictures), "always-copy=true", "!",
+         "video/x-raw,format=" + format, "!", "filesink", "location=" + dir_ + "/" + tag_ + ".raw"},
+        dir_ + "/" + tag_ + ".log");
     return pid_ > 0;
 }
 
