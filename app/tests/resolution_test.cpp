@@ -3,14 +3,11 @@
 // camera taller than every choice but the camera's own: each View menu item reaches the camera
 // and the working size and is remembered; one whose blocks cannot be had shows the allocation
 // alert and the program carries on at the old resolution.
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <QAction>
 #include <QSettings>
 #include <QTranslator>
-#include <fstream>
 
+#include "address_space_limit.h"
 #include "error_alert.h"
 #include "row_pool.h"
 #include "settings_store.h"
@@ -18,24 +15,7 @@
 
 namespace {
 
-// Lowers the process's address-space limit to what it uses now plus room bytes, while alive:
-// allocations beyond that fail as on a machine short of memory.
-class AddressSpaceLimit {
-public:
-    explicit AddressSpaceLimit(size_t room) {
-        getrlimit(RLIMIT_AS, &before_);
-        std::ifstream statm("/proc/self/statm");
-        size_t pages = 0;
-        statm >> pages;
-        rlimit lowered = before_;
-        lowered.rlim_cur = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + room;
-        setrlimit(RLIMIT_AS, &lowered);
-    }
-    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &before_); }
-
-private:
-    rlimit before_{};
-};
+using testkit::AddressSpaceLimit;
 
 class Resolution : public WindowTest {
 protected:

@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <fstream>
 #include <stdexcept>
 
 #include "error_msg.h"
 #include "frame_history.h"
 #include "render_pass.h"
+#include "address_space_limit.h"
 #include "testkit.h"
 
 namespace {
@@ -108,24 +105,7 @@ TEST(Reallocation, FailureIsReportedThenTerminates) {
     release_pipeline(s);
 }
 
-// Lowers the process's address-space limit to what it uses now plus room bytes, while alive:
-// allocations beyond that fail as they would on a machine short of memory.
-class AddressSpaceLimit {
-public:
-    explicit AddressSpaceLimit(size_t room) {
-        getrlimit(RLIMIT_AS, &before_);
-        std::ifstream statm("/proc/self/statm");
-        size_t pages = 0;
-        statm >> pages;
-        rlimit lowered = before_;
-        lowered.rlim_cur = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + room;
-        setrlimit(RLIMIT_AS, &lowered);
-    }
-    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &before_); }
-
-private:
-    rlimit before_{};
-};
+using testkit::AddressSpaceLimit;
 
 // Full size of a 1200 x 600 camera needs some 200 MB; with 100 MB to spare the switch to it
 // shows the alert with its cause, and the passes go on at half size without asking again.
