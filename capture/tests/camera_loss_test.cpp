@@ -22,33 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Camera {
-    PipelineState s;
-    CaptureState c;
-    CountingReceiver view{s};
-
-    bool start(const std::string& source) {
-        c.cameraSource = source;
-        if (!setup_camera(s, c) || !create_output_bitmaps(s)) return false;
-        setup_size_params(s, kHalfSize, false);
-        return install_grab_complete(c, &view) && start_camera(c);
-    }
-    // Runs the camera timer until done() holds; false after 30 s.
-    template <class F>
-    bool tickUntil(F done) {
-        const auto end = Clock::now() + std::chrono::seconds(30);
-        while (!done()) {
-            if (Clock::now() > end) return false;
-            camera_idle(c);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
-    }
-    ~Camera() {
-        close_camera(c);
-        release_pipeline(s);
-    }
-};
 
 // Writes a clip into a named pipe each time it is told to, as a camera that is plugged in.
 class PipeCamera {
@@ -117,7 +90,7 @@ TEST(CameraLoss, PipeThatEndsAndIsWrittenAgainResumesByItself) {
     PipeCamera camera(pipe, std::vector<char>(std::istreambuf_iterator<char>(in), {}));
 
     ErrorSpy spy;
-    Camera cam;
+    LiveCamera cam;
     camera.plugIn();
     ASSERT_TRUE(cam.start(pipe));
     ASSERT_TRUE(cam.tickUntil([&] { return cam.view.count > 0; }));
@@ -158,7 +131,7 @@ TEST(CameraLoss, TwoSecondsWithoutAPictureIsALostCamera) {
             EXPECT_EQ(::write(writer, bytes.data(), bytes.size()), ssize_t(bytes.size()));
         }
     });
-    Camera cam;
+    LiveCamera cam;
     ASSERT_TRUE(cam.start(pipe));
     plug.join();
     ASSERT_TRUE(cam.tickUntil([&] { return cam.view.count > 0; }));
@@ -181,7 +154,7 @@ TEST(CameraLoss, TwoSecondsWithoutAPictureIsALostCamera) {
 
 TEST(CameraSwitch, FailingSourceKeepsTheOldCameraAndAWorkingOneReplacesIt) {
     ErrorSpy spy;
-    Camera cam;
+    LiveCamera cam;
     ASSERT_TRUE(cam.start("lavfi:testsrc2=size=64x48:rate=30"));
     ASSERT_TRUE(cam.tickUntil([&] { return cam.view.count > 0; }));
 

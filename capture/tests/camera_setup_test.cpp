@@ -14,29 +14,6 @@ extern "C" {
 #include "pipeline_state.h"
 #include "seq_grabber.h"
 
-namespace {
-
-// The start-up order of the live program: set-up, bitmaps, half size, callback, preview.
-struct LiveCamera {
-    PipelineState s;
-    CaptureState c;
-    CountingReceiver view{s};
-
-    bool start(const std::string& source) {
-        c.cameraSource = source;
-        if (!setup_camera(s, c)) return false;
-        if (!create_output_bitmaps(s)) return false;
-        setup_size_params(s, kHalfSize, false);
-        return install_grab_complete(c, &view) && start_camera(c);
-    }
-    ~LiveCamera() {
-        close_camera(c);
-        release_pipeline(s);
-    }
-};
-
-}  // namespace
-
 TEST(CameraSetup, DemoSceneIs640x480AndDelivers) {
     ErrorSpy spy;
     LiveCamera cam;

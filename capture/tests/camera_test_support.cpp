@@ -3,8 +3,10 @@
 
 #include <filesystem>
 #include <random>
+#include <thread>
 
 #include "av_camera.h"
+#include "frame_history.h"
 #include "seq_grabber.h"
 
 std::vector<std::string> alerts() {
@@ -44,4 +46,24 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
+}
+
+bool LiveCamera::start(const std::string& source, int size) {
+    c.cameraSource = source;
+    if (!setup_camera(s, c) || !create_output_bitmaps(s)) return false;
+    setup_size_params(s, size, false);
+    return install_grab_complete(c, &view) && start_camera(c);
+}
+
+SeqGrabber& LiveCamera::grabber() { return *c.theSeqGrabber; }
+CameraReader& LiveCamera::reader() { return *c.theSeqGrabber->reader(); }
+
+void LiveCamera::idle_once() {
+    camera_idle(c);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+LiveCamera::~LiveCamera() {
+    close_camera(c);
+    release_pipeline(s);
 }

@@ -31,6 +31,35 @@ private:
 bool idle_until_delivery(CaptureState& c, CountingReceiver& r,
                          std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
+class CameraReader;
+class SeqGrabber;
+
+// A camera started as the live program starts it: set-up, bitmaps, the working size, callback,
+// preview.
+struct LiveCamera {
+    PipelineState s;
+    CaptureState c;
+    CountingReceiver view{s};
+
+    bool start(const std::string& source, int size = kHalfSize);
+    SeqGrabber& grabber();
+    CameraReader& reader();
+    // Runs the camera timer until done() holds; false after 30 s.
+    template <class F>
+    bool tickUntil(F done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            idle_once();
+        }
+        return true;
+    }
+    ~LiveCamera();
+
+private:
+    void idle_once();  // one camera timer tick, then 10 ms
+};
+
 // A fresh directory for one test's files, removed by the destructor.
 class TempDir {
 public:

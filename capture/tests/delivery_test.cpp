@@ -21,28 +21,11 @@ namespace {
 
 constexpr uint8_t kSentinel = 0xAB;
 
-// A camera started as the live program starts it, at the size code asked for.
-struct LiveCamera {
-    PipelineState s;
-    CaptureState c;
-    CountingReceiver view{s};
-
-    bool start(const std::string& source, int size = kHalfSize) {
-        c.cameraSource = source;
-        if (!setup_camera(s, c) || !create_output_bitmaps(s)) return false;
-        setup_size_params(s, size, false);
-        return install_grab_complete(c, &view) && start_camera(c);
-    }
-    SeqGrabber& grabber() { return *c.theSeqGrabber; }
-    CameraReader& reader() { return *c.theSeqGrabber->reader(); }
-    void fillSentinel() {
-        std::memset(s.srcData, kSentinel, static_cast<size_t>(s.LargeSrcRowBytes) * s.LargeHeight);
-    }
-    ~LiveCamera() {
-        close_camera(c);
-        release_pipeline(s);
-    }
-};
+// Fills the camera buffer with the sentinel byte.
+void fill_sentinel(LiveCamera& cam) {
+    std::memset(cam.s.srcData, kSentinel,
+                static_cast<size_t>(cam.s.LargeSrcRowBytes) * cam.s.LargeHeight);
+}
 
 // The picture number n of the default pattern that `buffer` (w x h at stride rowBytes) holds,
 // or -1.
@@ -105,7 +88,7 @@ TEST(Delivery, HalfSizeFillsTopLeftCornerWithFullStride) {
     ASSERT_TRUE(cam.start(clip.path, kHalfSize));
     ASSERT_EQ(cam.s.Width, 32);
     ASSERT_EQ(cam.s.Height, 24);
-    cam.fillSentinel();
+    fill_sentinel(cam);
     ASSERT_TRUE(idle_until_delivery(cam.c, cam.view));
     const std::vector<uint8_t>& buf = cam.view.lastBuffer;
     EXPECT_EQ(touched_outside(cam.s, buf, 32, 24), 0);
@@ -133,7 +116,7 @@ TEST(Delivery, ResizeWhilePreviewingDrawsAtTheNewBounds) {
 
     setup_size_params(cam.s, kFullSize, true);  // stop, bounds 640 x 480, start preview
     EXPECT_TRUE(cam.grabber().previewing());
-    cam.fillSentinel();
+    fill_sentinel(cam);
     ASSERT_TRUE(idle_until_delivery(cam.c, cam.view));
     EXPECT_EQ(touched_outside(cam.s, cam.view.lastBuffer, 640, 480), 0);
     int untouched = 0;
@@ -141,7 +124,7 @@ TEST(Delivery, ResizeWhilePreviewingDrawsAtTheNewBounds) {
     EXPECT_LT(untouched, 640 * 480 / 8) << "the full-size frame covers the buffer";
 
     setup_size_params(cam.s, kHalfSize, true);
-    cam.fillSentinel();
+    fill_sentinel(cam);
     ASSERT_TRUE(idle_until_delivery(cam.c, cam.view));
     EXPECT_EQ(touched_outside(cam.s, cam.view.lastBuffer, 320, 240), 0);
     EXPECT_TRUE(alerts().empty());
@@ -232,7 +215,7 @@ TEST(Delivery, PictureSizeChangeMidStreamIsScaledToTheBounds) {
     ASSERT_TRUE(cam.start(joined));
     ASSERT_EQ(cam.s.Width, 160);
     for (int i = 0; i < 12; ++i) {
-        cam.fillSentinel();
+        fill_sentinel(cam);
         ASSERT_TRUE(idle_until_delivery(cam.c, cam.view));
         ASSERT_EQ(touched_outside(cam.s, cam.view.lastBuffer, 160, 120), 0) << "delivery " << i;
     }
