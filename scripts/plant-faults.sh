@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Plants faults in the code one at a time and says which tests catch each: for every line of the
-# fault list (default scripts/faults.txt) it changes the first occurrence of a text in a file,
+# fault list (default: every list in scripts/faults/, one per folder) it changes the first occurrence of a text in a file,
 # rebuilds, runs the tests (all of them through ctest, or the test programs named in the line's
 # fourth field, paths under build/), and restores the file. A fault that no test catches is reported as MISSED; the exit
 # status is the number of missed faults.
@@ -10,8 +10,11 @@
 # A \n in TEXT or REPLACEMENT stands for a line break.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-list=${1:-scripts/faults.txt}
-[ -f "$list" ] || { echo "plant-faults: no fault list $list" >&2; exit 2; }
+lists=("$@")
+[ ${#lists[@]} -gt 0 ] || lists=(scripts/faults/*.txt)
+for list in "${lists[@]}"; do
+    [ -f "$list" ] || { echo "plant-faults: no fault list $list" >&2; exit 2; }
+done
 [ -d build ] || scripts/build.sh >/dev/null
 run=()
 [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null && run=(xvfb-run -a -s "-screen 0 1280x1024x24")
@@ -64,6 +67,6 @@ PY
     cp "$backup" "$file"
     planted=""
     touch "$file"
-done <"$list"
+done < <(cat "${lists[@]}")
 cmake --build build -j"$(nproc)" >/dev/null 2>&1
 exit "$missed"
