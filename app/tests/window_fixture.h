@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: MIT
 // The real main window on a stand-in camera (this machine has none): frames of a known pattern,
 // delivered from the camera timer's idle call, with the alpha byte of every pixel chosen by the
-// test. Alerts go to a spy.
+// test. Alerts go to a spy; a real message box can be answered and read.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QLayout>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QTimer>
 #include <cstring>
 #include <string>
@@ -130,7 +132,41 @@ bool wait_until(F done, int ms = 10000) {
     return true;
 }
 
+// What a modal message box showed: "title|text|button" (the button that answered it).
+struct SeenBox {
+    std::string text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    Qt::WindowModality modality = Qt::NonModal;
+};
+
+// Runs `open`, which shows a modal message box, and answers the box with its default button (else
+// its first); the text stays empty when no box opened.
+template <class F>
+SeenBox answer_box(F open) {
+    SeenBox seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box->buttons().isEmpty()) return;
+        QAbstractButton* b = box->defaultButton() ? box->defaultButton() : box->buttons().first();
+        seen = {(box->windowTitle() + "|" + box->text() + "|" + b->text()).toStdString(),
+                box->icon(), box->windowModality()};
+        b->click();
+    });
+    poll.start(5);
+    open();
+    return seen;
+}
+
 }  // namespace testcam
+
+// Names the rows of a table (structs with a `name`) in test names.
+struct RowName {
+    template <class T>
+    std::string operator()(const ::testing::TestParamInfo<T>& info) const {
+        return info.param.name;
+    }
+};
 
 // The main window loaded from MainWindow.ui, with the stand-in camera.
 class WindowTest : public ::testing::Test {
@@ -144,6 +180,7 @@ protected:
         view->cameraProcs = testcam::procs();
     }
     void TearDown() override {
+        controller.applicationWillTerminate();  // out of full screen, the view back home
         set_error_msg_backend(nullptr, nullptr);
         release_pipeline(pipeline);
     }
@@ -152,18 +189,15 @@ protected:
     // the loop's status. The run ends when `body` (run after launch) has quit or after 20 s.
     template <class F>
     int launch(F body) {
-        int status = -1;
         controller.window->show();
         QTimer::singleShot(0, &controller, [&] {
             controller.applicationDidFinishLaunching();
             QTimer::singleShot(0, &controller, body);
         });
         QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.callOnTimeout([] { QCoreApplication::exit(99); });
         guard.start(20000);
-        status = QCoreApplication::exec();
-        return status;
+        return QCoreApplication::exec();
     }
 
     // Takes the view out of the window's layout, so that a size given to it stays.
