@@ -30,8 +30,6 @@ protected:
         ASSERT_TRUE(home.isValid());
         oldHome = qgetenv("HOME");
         qputenv("HOME", home.path().toUtf8());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           home.filePath("settings"));
         QSettings().clear();
         controller.recording = &recording;
         WindowTest::SetUp();
@@ -57,19 +55,13 @@ protected:
         controller.savePanel->findChild<QLineEdit*>("fileNameEdit")->setText(name);
         QMetaObject::invokeMethod(controller.savePanel, "accept");
     }
-    // Records `frames` frames into `name` and reads the movie back from `file`.
+    // Records `frames` frames into `name`, then reads `file` back.
     MovieInfo recordAndRead(const QString& name, int frames, const QString& file) {
         record(name);
         for (int i = 0; i < frames; ++i) frame();
         ui->recButton->click();
-        EXPECT_FALSE(ui->recButton->isChecked());
         EXPECT_FALSE(ui->actionRecord->isChecked());
         return read_movie(file.toStdString());
-    }
-    std::vector<std::string> alerts() const {
-        std::vector<std::string> texts;
-        for (const testcam::Alert& a : testcam::camera().alerts) texts.push_back(a.text);
-        return texts;
     }
     QString sheetDirectory() {
         ui->recButton->click();
@@ -81,6 +73,7 @@ protected:
     QTemporaryDir home;
     QByteArray oldHome;
     RecordingState recording;
+    std::vector<testcam::Alert>& alerts = testcam::camera().alerts;
 };
 
 }  // namespace
@@ -90,21 +83,16 @@ TEST_F(RecordingControlsTest, TheSheetOffersWobbleMovieAtHomeAndRemembersTheDire
     QFileDialog* sheet = controller.savePanel;
     ASSERT_NE(sheet, nullptr);
     EXPECT_TRUE(ui->actionRecord->isChecked());
-    EXPECT_TRUE(sheet->isVisible());
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(sheet->parentWidget(), controller.window);
     EXPECT_EQ(sheet->windowTitle(), "Movie Recording");
-    EXPECT_EQ(sheet->labelText(QFileDialog::FileName), "Filename: ");
     EXPECT_EQ(sheet->labelText(QFileDialog::Accept), "Start");
     EXPECT_EQ(QDir(sheet->directory()).canonicalPath(), QDir(home.path()).canonicalPath());
     EXPECT_EQ(sheet->findChild<QLineEdit*>("fileNameEdit")->text(), "WobbleMovie");
     EXPECT_EQ(sheet->findChild<QLabel*>("compressorName")->text(), "Photo-JPEG");
     sheet->reject();  // cancelled: no recording, no file, nothing remembered
     EXPECT_FALSE(ui->recButton->isChecked());
-    EXPECT_EQ(controller.savePanel, nullptr);
     frame();
     EXPECT_EQ(recording.RecordingOn, 0);
-    EXPECT_EQ(QDir(home.path()).entryList({"*.mov"}), QStringList());
     EXPECT_FALSE(QSettings().contains("MovieFileSaveDirectory"));
 
     const QString movies = home.filePath("movies");
@@ -113,29 +101,25 @@ TEST_F(RecordingControlsTest, TheSheetOffersWobbleMovieAtHomeAndRemembersTheDire
     ASSERT_EQ(m.error, "");
     EXPECT_EQ(m.durations.size(), 5u);
     EXPECT_EQ(m.width, pipeline.Width);
-    EXPECT_EQ(m.title, "screenMovie");
     EXPECT_EQ(sheetDirectory(), QDir(movies).canonicalPath());
     // A remembered directory that is gone, or not a path at all, gives way to home.
     for (const QVariant& stored : {QVariant(home.filePath("gone")), QVariant(42)}) {
         QSettings().setValue("MovieFileSaveDirectory", stored);
         EXPECT_EQ(sheetDirectory(), QDir(home.path()).canonicalPath());
     }
-    EXPECT_TRUE(alerts().empty());
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList());
+    EXPECT_TRUE(alerts.empty());
 }
 
 TEST_F(RecordingControlsTest, TheMovieExtensionIsEnforced) {
-    const MovieInfo avi = recordAndRead("clip.avi", 3, home.filePath("clip.avi.mov"));
-    EXPECT_EQ(avi.error, "");
-    EXPECT_EQ(avi.durations.size(), 3u);
+    EXPECT_EQ(recordAndRead("clip.avi", 3, home.filePath("clip.avi.mov")).durations.size(), 3u);
     EXPECT_EQ(recordAndRead("upper.MOV", 2, home.filePath("upper.MOV")).durations.size(), 2u);
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList({"clip.avi.mov", "upper.MOV"}));
-}
-
-TEST_F(RecordingControlsTest, AnUnwritableDirectoryAlertsReleasesTheButtonAndIsRemembered) {
+    // Where no file can be made: an alert, the button released, the directory remembered.
     record("/proc/WobbleMovie");
-    EXPECT_EQ(alerts(), std::vector<std::string>{"Cannot create new file"});
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].text, "Cannot create new file");
     EXPECT_FALSE(ui->recButton->isChecked());
-    EXPECT_EQ(recording.RecordingOn, 0);
     EXPECT_EQ(QSettings().value("MovieFileSaveDirectory").toString(), "/proc");
 }
 
@@ -151,11 +135,11 @@ TEST_F(RecordingControlsTest, AFailedFrameEndsTheRecordingWithOneAlertAndKeepsTh
     EXPECT_EQ(recording.RecordingOn, 0);
     EXPECT_FALSE(ui->recButton->isChecked());
     // The alert comes once the view has painted, and only once, however many frames follow.
-    ASSERT_TRUE(testcam::wait_until([&] { return !alerts().empty(); }));
+    ASSERT_TRUE(testcam::wait_until([&] { return !alerts.empty(); }));
     for (int i = 0; i < 5; ++i) frame();
     QCoreApplication::processEvents();
-    ASSERT_EQ(alerts().size(), 1u);
-    const QString alert = QString::fromStdString(alerts()[0]);
+    ASSERT_EQ(alerts.size(), 1u);
+    const QString alert = QString::fromStdString(alerts[0].text);
     const QRegularExpressionMatch kept = QRegularExpression(
                                              "^AddMediaSample for Video\nerror code = -27\nThe "
                                              "movie file has reached the largest size "
@@ -184,21 +168,6 @@ TEST_F(RecordingControlsTest, QuittingWhileRecordingFinishesTheMovie) {
     const MovieInfo m = read_movie(home.filePath("quit.mov").toStdString());
     ASSERT_EQ(m.error, "");
     EXPECT_EQ(m.durations.size(), 4u);
-}
-
-TEST_F(RecordingControlsTest, ASizeChangeWaitsForTheRecordingToEnd) {
-    const int halfWidth = pipeline.Width;
-    record("size");
-    frame();
-    ui->sizeSwitch->click();  // full size asked for
-    for (int i = 0; i < 4; ++i) frame();
-    EXPECT_EQ(pipeline.Width, halfWidth);
-    ui->recButton->click();
-    const MovieInfo m = read_movie(home.filePath("size.mov").toStdString());
-    EXPECT_EQ(m.width, halfWidth);
-    EXPECT_EQ(m.durations.size(), 5u);
-    frame();  // the first pass after the recording
-    EXPECT_EQ(pipeline.Width, 2 * halfWidth);
 }
 
 TEST_F(RecordingControlsTest, StoredCompressionSettingsReachTheCompressorAndItsDialog) {
@@ -233,18 +202,7 @@ TEST_F(RecordingControlsTest, StoredCompressionSettingsReachTheCompressorAndItsD
     controller.window->findChild<QAction*>("compressMethodMenuItem")->trigger();
     EXPECT_EQ(codec, "PNG ('png ')");
     EXPECT_EQ(recording.RecCodecType, kPNGCodecType);
-    EXPECT_TRUE(alerts().empty());
-}
-
-TEST_F(RecordingControlsTest, TheSheetSpeaksTheLanguageOfTheCatalogue) {
-    QTranslator german;
-    ASSERT_TRUE(german.load(QLocale(QLocale::German, QLocale::Germany), "app", "_", ":/i18n"));
-    QCoreApplication::installTranslator(&german);
-    ui->recButton->click();
-    EXPECT_EQ(controller.savePanel->windowTitle(), "Filmaufnahme");
-    EXPECT_EQ(controller.savePanel->labelText(QFileDialog::Accept), "Starten");
-    controller.savePanel->reject();
-    QCoreApplication::removeTranslator(&german);
+    EXPECT_TRUE(alerts.empty());
 }
 
 // The picture as shown goes to the pictures folder under a time-stamped name, after the
