@@ -11,7 +11,6 @@
 #include <QTranslator>
 
 #include "error_alert.h"
-#include "recording.h"
 #include "window_fixture.h"
 
 namespace {
@@ -70,9 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ControlCase{"AtLaunch", false, "", "", 0, false, true, false, false},
         ControlCase{"Key2", false, "2", "", 1, false, true, false, false},
-        ControlCase{"Key3", false, "3", "", 2, false, true, false, false},
         ControlCase{"Key4", false, "4", "", 10, false, true, false, false},
-        ControlCase{"Key5", false, "5", "", 11, false, true, false, false},
         ControlCase{"Key6Then1", false, "6, 1", "", 0, false, true, false, false},
         ControlCase{"CellClicked", false, "", "scatterCell", 11, false, true, false, false},
         ControlCase{"Key0", false, "0", "", 0, true, true, false, false},
@@ -81,14 +78,11 @@ INSTANTIATE_TEST_SUITE_P(
         ControlCase{"Key4EndsNormal", false, "0, 4", "", 10, false, true, false, false},
         ControlCase{"KeyM", false, "M", "", 0, false, false, false, false},
         ControlCase{"KeyS", false, "S", "", 0, false, true, true, false},
-        ControlCase{"KeySTwice", false, "S, S", "", 0, false, true, false, false},
         ControlCase{"SizeButton", false, "", "sizeSwitch", 0, false, true, true, false},
         ControlCase{"ControlF", false, "Ctrl+F", "", 0, false, true, false, true},
-        ControlCase{"F11", false, "F11", "", 0, false, true, false, true},
         ControlCase{"FullScreenKey2", true, "2", "", 1, false, true, false, true},
         ControlCase{"FullScreenKey6EndsNormal", true, "0, 6", "", 12, false, true, false, true},
-        ControlCase{"FullScreenKeyM", true, "M", "", 0, false, false, false, true},
-        ControlCase{"FullScreenKeyS", true, "S", "", 0, false, true, true, true}),
+        ControlCase{"FullScreenKeyM", true, "M", "", 0, false, false, false, true}),
     RowName());
 
 TEST_F(WindowTest, EffectsHaveTheSameNamesInCellsAndMenuAndMenusMarkTheSelectedOne) {
@@ -139,25 +133,6 @@ TEST_F(WindowTest, CheckedButtonsStandOutInTheHighlightColourOfADarkPalette) {
     }
     QApplication::setPalette(formerPalette);
     QApplication::setStyle(QStyleFactory::create(formerStyle));
-}
-
-TEST_F(WindowTest, IndicatorsShowARunningRecordingWithItsTimeAndARunningSchedule) {
-    RecordingState recording;
-    controller.recording = &recording;
-    recording.RecordingOn = 1;
-    controller.updateIndicators();
-    EXPECT_FALSE(ui->recIndicator->isHidden());
-    EXPECT_TRUE(ui->recIndicator->text().contains("Recording 0:0"));
-    EXPECT_TRUE(ui->scheduleIndicator->isHidden());
-    recording.RecordingOn = 0;
-    controller.timerSheetDidEnd(1);
-    controller.updateIndicators();
-    EXPECT_TRUE(ui->recIndicator->isHidden());
-    EXPECT_FALSE(ui->scheduleIndicator->isHidden());
-    controller.timerSheetDidEnd(0);
-    controller.updateIndicators();
-    EXPECT_TRUE(ui->scheduleIndicator->isHidden());
-    controller.recording = nullptr;
 }
 
 TEST(QtOwn, CatalogueAndCommandLineOptions) {

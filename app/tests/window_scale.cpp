@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The window at three sizes, run once per QT_SCALE_FACTOR (1, 1.5, 2; see CMakeLists.txt): the
-// picture fills its area with the camera's proportions, centred on black, and every control lies
-// inside the window, off the picture.
+// The window at three sizes, run once per QT_SCALE_FACTOR (1, 1.5, 2; see CMakeLists.txt): every
+// control lies inside the window, off the picture, which has most of the window.
 #include <QStatusBar>
 
 #include "window_fixture.h"
@@ -18,7 +17,7 @@ class WindowScale : public WindowTest, public ::testing::WithParamInterface<Size
 
 }  // namespace
 
-TEST_P(WindowScale, ThePictureIsCentredAndEveryControlIsInsideTheWindow) {
+TEST_P(WindowScale, EveryControlIsInsideTheWindowOffThePicture) {
     startCamera(8);
     QMainWindow* window = controller.window;
     window->resize(GetParam().window);
@@ -26,26 +25,7 @@ TEST_P(WindowScale, ThePictureIsCentredAndEveryControlIsInsideTheWindow) {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
     ASSERT_EQ(window->size(), GetParam().window);
     EXPECT_LE(window->minimumSizeHint().width(), 500);  // half of a 1000-pixel screen at scale 2
-    const QSize area = view->size();
-    ASSERT_GT(area.height(), GetParam().window.height() / 2);  // the picture has most of it
-    // The bounding box of the pixels that are not black, in the view's own pixels.
-    const QImage shot = view->grab().toImage().scaled(area);
-    QRect box;
-    for (int y = 0; y < shot.height(); ++y) {
-        for (int x = 0; x < shot.width(); ++x) {
-            if ((shot.pixel(x, y) & 0xFFFFFF) != 0) box |= QRect(x, y, 1, 1);
-        }
-    }
-    // 4:3 as large as fits, centred; the bitmap's last column is never written.
-    const QSize fitted = QSize(4, 3).scaled(area, Qt::KeepAspectRatio);
-    const QRect expected(
-        QPoint((area.width() - fitted.width()) / 2, (area.height() - fitted.height()) / 2), fitted);
-    const int column = (fitted.width() + pipeline.Width - 1) / pipeline.Width;
-    EXPECT_NEAR(box.left(), expected.left(), 2);
-    EXPECT_NEAR(box.top(), expected.top(), 2);
-    EXPECT_NEAR(box.bottom(), expected.bottom(), 2);
-    EXPECT_NEAR(box.right(), expected.right() - column, column + 2);
-
+    ASSERT_GT(view->height(), GetParam().window.height() / 2);
     const QRect picture(view->mapTo(window, QPoint(0, 0)), view->size());
     QList<QWidget*> controls{ui->fpsText, ui->fpsLabel, window->statusBar()};
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) controls << b;
