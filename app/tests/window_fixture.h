@@ -53,47 +53,46 @@ inline Camera& camera() {
 // Channel c (0 red, 1 green, 2 blue) of pixel (x, y) of frame n.
 inline uint8_t pattern(int n, int x, int y, int c) {
     switch (c) {
-        case 0: return static_cast<uint8_t>(x * 4 + n);
-        case 1: return static_cast<uint8_t>(y * 5 + 3);
-        default: return static_cast<uint8_t>(n * 7 + 40);
+        case 0:
+            return static_cast<uint8_t>(x * 4 + n);
+        case 1:
+            return static_cast<uint8_t>(y * 5 + 3);
+        default:
+            return static_cast<uint8_t>(n * 7 + 40);
     }
 }
 
-inline void spy_alert(const std::string& title, const std::string& text, const std::string& button) {
+inline void spy_alert(const std::string& title, const std::string& text,
+                      const std::string& button) {
     camera().alerts.push_back({title, text, button});
 }
 
+// Records a call of the camera layer; one that is to fail reports as the real layer does.
+inline bool called(const char* step, bool fails, const char* message, int16_t code) {
+    camera().calls.push_back(step);
+    if (fails) error_msg(message, code);
+    return !fails;
+}
+
 inline bool setup(PipelineState& s, CaptureState& c) {
-    camera().calls.push_back("setup_camera");
-    if (camera().failSetup) {
-        error_msg("OpenDefaultComponent SeqGrabComponentType", 0);
-        return false;
-    }
+    const char* message = "OpenDefaultComponent SeqGrabComponentType";
+    if (!called("setup_camera", camera().failSetup, message, 0)) return false;
     set_camera_geometry(s, camera().width, camera().height);
-    c.srcBuffer = std::make_unique<uint8_t[]>(static_cast<size_t>(s.LargeSrcRowBytes) * s.LargeHeight);
+    c.srcBuffer =
+        std::make_unique<uint8_t[]>(static_cast<size_t>(s.LargeSrcRowBytes) * s.LargeHeight);
     s.srcData = c.srcBuffer.get();
     return true;
 }
 
 inline bool install(CaptureState& c, FrameReceiver* view) {
-    camera().calls.push_back("install_grab_complete");
-    if (camera().failInstall) {
-        error_msg("SGSetVideoBottlenecks", -50);
-        return false;
-    }
     c.refCon = view;
-    return true;
+    return called("install_grab_complete", camera().failInstall, "SGSetVideoBottlenecks", -50);
 }
 
 inline bool start(CaptureState& c) {
-    camera().calls.push_back("start_camera");
     auto* timer = static_cast<MyMovieView*>(c.refCon)->findChild<QTimer*>("cameraTimer");
     camera().timerRanAtStart = timer && timer->isActive();
-    if (camera().failStart) {
-        error_msg("SGStartPreview", -9405);
-        return false;
-    }
-    return true;
+    return called("start_camera", camera().failStart, "SGStartPreview", -9405);
 }
 
 // Draws frame n into the top-left Width x Height corner, as the camera does, and delivers it.
@@ -113,12 +112,7 @@ inline void idle(CaptureState& c) {
 }
 
 inline CameraProcs procs() {
-    CameraProcs p;
-    p.setup_camera = setup;
-    p.install_grab_complete = install;
-    p.start_camera = start;
-    p.camera_idle = idle;
-    return p;
+    return {setup, install, start, idle};
 }
 
 // Processes events until done() holds; false when `ms` pass first.
@@ -194,6 +188,10 @@ protected:
             controller.applicationDidFinishLaunching();
             QTimer::singleShot(0, &controller, body);
         });
+        return runLoop();
+    }
+    // Runs the event loop until the application quits (its status) or 20 s pass (99).
+    static int runLoop() {
         QTimer guard;
         guard.callOnTimeout([] { QCoreApplication::exit(99); });
         guard.start(20000);
@@ -202,7 +200,8 @@ protected:
 
     // Takes the view out of the window's layout, so that a size given to it stays.
     void detachView() {
-        if (QLayout* layout = controller.window->centralWidget()->layout()) layout->removeWidget(view);
+        if (QLayout* layout = controller.window->centralWidget()->layout())
+            layout->removeWidget(view);
     }
 
     // Brings the camera up without an event loop and delivers `frames` frames.
