@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The effect selector, the Normal, Mirror and Full Size controls with their menu marks and keys, in
-// the main window and in full screen; what else the window shows of its state; Qt's own options.
-#include <QAction>
-#include <QLabel>
+// the main window and in full screen; the checked look; Qt's own options; what the view draws;
+// the alert.
 #include <QMenu>
 #include <QProcess>
 #include <QStyle>
@@ -28,6 +27,15 @@ struct ControlCase {
 };
 
 class WindowControls : public WindowTest, public ::testing::WithParamInterface<ControlCase> {};
+
+struct DrawCase {
+    const char* name;
+    uint8_t alpha;  // the camera's alpha byte, which ends up in byte 3 of the output pixels
+    QImage::Format target;
+    friend void PrintTo(const DrawCase& r, std::ostream* os) { *os << r.name; }
+};
+
+class Drawing : public WindowTest, public ::testing::WithParamInterface<DrawCase> {};
 
 }  // namespace
 
@@ -85,15 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         ControlCase{"FullScreenKeyM", true, "M", "", 0, false, false, false, true}),
     RowName());
 
-TEST_F(WindowTest, EffectsHaveTheSameNamesInCellsAndMenuAndMenusMarkTheSelectedOne) {
-    const QStringList names{"Wave Warp",    "Exposure",     "Motion Trace",
-                            "Motion Delay", "Time Scatter", "Motion Paint"};
-    EXPECT_EQ(view->deformMode->cellTitles(), names);
-    QStringList items;
-    for (QAction* a : ui->menuEffect->actions()) {
-        if (names.contains(a->text())) items << a->text();
-    }
-    EXPECT_EQ(items, names);
+TEST_F(WindowTest, TheEffectMenuMarksTheSelectedEffectWhenItOpens) {
     view->deformMode->selectCellAtRow(0, 2);  // from code: nothing revalidates until the menu opens
     ui->menuEffect->popup(QPoint(0, 0));
     ASSERT_TRUE(testcam::wait_until([&] { return ui->menuEffect->isVisible(); }));
@@ -135,14 +135,7 @@ TEST_F(WindowTest, CheckedButtonsStandOutInTheHighlightColourOfADarkPalette) {
     QApplication::setStyle(QStyleFactory::create(formerStyle));
 }
 
-TEST(QtOwn, CatalogueAndCommandLineOptions) {
-    QTranslator* qt = install_qt_translation(QLocale(QLocale::German, QLocale::Germany));
-    ASSERT_NE(qt, nullptr);
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbrechen");
-    QCoreApplication::removeTranslator(qt);
-    delete qt;
-    EXPECT_EQ(install_qt_translation(QLocale(QLocale::Zulu)), nullptr);
-
+TEST(CommandLine, QtsStandardOptionsAreAcceptedAndPassedOn) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(WOBBLESCOPE_BIN,
@@ -153,4 +146,59 @@ TEST(QtOwn, CatalogueAndCommandLineOptions) {
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 2);
     EXPECT_TRUE(p.readAll().contains("Usage: wobblescope"));
+}
+
+// What the view draws: the output bitmap as it is, whatever its unshown fourth byte holds, on
+// paint devices with and without an alpha channel (a translucent window, a 30-bit screen).
+TEST_P(Drawing, ThePlainPictureIsDrawnOpaquePixelForPixel) {
+    testcam::camera().alpha = GetParam().alpha;
+    view->normalSwitch->click();      // the plain picture
+    view->switchMirrorMode(nullptr);  // unmirrored, so pixel x shows camera pixel x
+    startCamera(5);
+    view->setImageSize(QSizeF(pipeline.Width, pipeline.Height));
+    // Drawn centred on black: 4 columns each side.
+    QImage shot(QSize(40, 24), GetParam().target);
+    shot.fill(Qt::transparent);
+    detachView();
+    view->resize(shot.size());
+    view->render(&shot);
+    shot = shot.convertToFormat(QImage::Format_ARGB32);
+    const int n = testcam::camera().frame - 1;  // the newest frame
+    EXPECT_EQ(shot.pixel(3, 12), qRgb(0, 0, 0));
+    int wrong = 0;
+    for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 31; ++x) {  // the last output byte of a row is never written
+            const QRgb want = qRgb(testcam::pattern(n, x, y, 0), testcam::pattern(n, x, y, 1),
+                                   testcam::pattern(n, x, y, 2));
+            if (shot.pixel(x + 4, y) != want && ++wrong <= 3)
+                ADD_FAILURE() << "pixel " << x << "," << y;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AlphaByteAndTarget, Drawing,
+    ::testing::Values(DrawCase{"Alpha0_RGB32", 0x00, QImage::Format_RGB32},
+                      DrawCase{"Alpha0_ARGB32PM", 0x00, QImage::Format_ARGB32_Premultiplied},
+                      DrawCase{"Alpha0_A2RGB30PM", 0x00, QImage::Format_A2RGB30_Premultiplied},
+                      DrawCase{"Alpha128_ARGB32PM", 0x80, QImage::Format_ARGB32_Premultiplied}),
+    RowName());
+
+// error_msg as the application-modal critical alert, read off the real message box.
+TEST(Alert, IsAnApplicationModalCriticalBoxInTheLanguageOfTheCatalogue) {
+    install_error_alert();
+    const testcam::SeenBox coded = testcam::answer_box([] { error_msg("SGStartPreview", -9405); });
+    EXPECT_EQ(coded.text, "Error in Wobblescope|SGStartPreview\nerror code = -9405|OK");
+    EXPECT_EQ(coded.icon, QMessageBox::Critical);
+    EXPECT_EQ(coded.modality, Qt::ApplicationModal);
+    EXPECT_EQ(testcam::answer_box([] { error_msg("SGNewChannel", 0); }).text,
+              "Error in Wobblescope|SGNewChannel|OK");
+    QTranslator german;
+    ASSERT_TRUE(german.load(QLocale(QLocale::German), "app", "_", ":/i18n"));
+    QCoreApplication::installTranslator(&german);
+    EXPECT_EQ(testcam::answer_box([] { error_msg("memory allocation for fBuffer", 12); }).text,
+              "Fehler in Wobblescope|Speicherzuteilung für fBuffer\nFehlercode = 12|OK");
+    QCoreApplication::removeTranslator(&german);
+    set_error_msg_backend(nullptr, nullptr);
 }
