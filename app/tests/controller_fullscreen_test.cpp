@@ -98,7 +98,6 @@ TEST_F(FullScreen, TheViewGoesIntoABorderlessWindowAtTheSwitchedModeAndComesBack
         EXPECT_EQ(view->geometry(), frameBefore);
         EXPECT_EQ(log.back(), "restore");
         EXPECT_FALSE(menuOnRightClick());
-        EXPECT_EQ(controller.window->findChild<QWidget*>("myMovieViewPlaceholder"), nullptr);
         if (way != "Ctrl+Q") EXPECT_EQ(enter(), "");  // the hint comes once a run
     }
     EXPECT_EQ(terminating.count(), 1);
@@ -144,7 +143,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ModeCase{"Exact", {{1920, 1080}, {800, 600}, {640, 480}, {320, 240}}, 0, 2},
         ModeCase{"ExactTwiceKeepsTheCurrent", {{1024, 768}, {640, 480}, {640, 480}}, 2, 2},
-        ModeCase{"SmallerOnly", {{320, 240}, {512, 384}, {400, 300}}, -1, 1},
         ModeCase{"LargerBeatsANearerSmaller", {{1920, 1080}, {632, 474}, {720, 576}}, 0, 2},
         ModeCase{"BestIsCurrent", {{1920, 1080}, {800, 600}, {600, 400}}, 1, 1},
         ModeCase{"Empty", {}, -1, -1}),

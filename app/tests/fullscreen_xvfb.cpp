@@ -91,18 +91,3 @@ TEST_F(XDisplayModes, FullScreenSwitchesTheDisplayToTheNearestModeAndBack) {
     controller.applicationWillTerminate();  // quitting in full screen puts the display back too
     EXPECT_EQ(read_server().modeName, before.modeName);
 }
-
-TEST_F(XDisplayModes, TheServiceLeavesTheModeInForceWhereItIsBestAndRestoresWhenClosed) {
-    std::unique_ptr<DisplayModes> service = open_xrandr_display_modes();
-    ASSERT_NE(service, nullptr);
-    EXPECT_EQ(service->switchToMode(before.crtc, 4000, 3000).bounds, before.crtc);
-    EXPECT_EQ(read_server().modeName, before.modeName);
-    EXPECT_NE(service->switchToMode({before.screenWidth + 5000, 0, 100, 100}, 320, 240).status, 0);
-    const ModeSwitch s = service->switchToMode(before.crtc, 1000, 700);
-    EXPECT_EQ(s.bounds, (DisplayBounds{before.crtc.x, before.crtc.y, 1024, 768}));
-    EXPECT_EQ(read_server().modeName, "1024x768-monitor");
-    EXPECT_EQ(read_server().screenWidth, before.crtc.x + 1024);
-    service.reset();
-    EXPECT_EQ(read_server().crtc, before.crtc);
-    EXPECT_EQ(read_server().screenWidth, before.screenWidth);
-}

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -90,11 +89,8 @@ TEST_F(RecordingControlsTest, TheSheetOffersWobbleMovieAtHomeAndRemembersTheDire
     EXPECT_EQ(m.durations.size(), 5u) << m.error;
     EXPECT_EQ(m.width, pipeline.Width);
     EXPECT_EQ(sheetDirectory(), QDir(movies).canonicalPath());
-    // A remembered directory that is gone, or not a path at all, gives way to home.
-    for (const QVariant& stored : {QVariant(home.filePath("gone")), QVariant(42)}) {
-        QSettings().setValue("MovieFileSaveDirectory", stored);
-        EXPECT_EQ(sheetDirectory(), QDir(home.path()).canonicalPath());
-    }
+    QSettings().setValue("MovieFileSaveDirectory", home.filePath("gone"));  // gone: home instead
+    EXPECT_EQ(sheetDirectory(), QDir(home.path()).canonicalPath());
     EXPECT_TRUE(alerts.empty());
 }
 
@@ -126,16 +122,13 @@ TEST_F(RecordingControlsTest, AFailedFrameEndsTheRecordingWithOneAlertAndKeepsTh
     for (int i = 0; i < 5; ++i) frame();
     QCoreApplication::processEvents();
     ASSERT_EQ(alerts.size(), 1u);
-    const QRegularExpression text(
-        "^AddMediaSample for Video\nerror code = -27\nThe movie file has "
-        "reached the largest size allowed. The recording was stopped; "
-        "the (\\d+) pictures recorded so far are in ~/full.mov.$");
-    const QRegularExpressionMatch kept = text.match(QString::fromStdString(alerts[0].text));
-    ASSERT_TRUE(kept.hasMatch()) << alerts[0].text;
     std::string error;
     const int pictures = decode_movie(home.filePath("full.mov").toStdString(), error);
-    EXPECT_EQ(pictures, kept.captured(1).toInt()) << error;
-    EXPECT_GE(kept.captured(1).toInt(), 24);
+    EXPECT_GE(pictures, 24) << error;
+    EXPECT_EQ(alerts[0].text,
+              "AddMediaSample for Video\nerror code = -27\nThe movie file has reached the largest "
+              "size allowed. The recording was stopped; the " +
+                  std::to_string(pictures) + " pictures recorded so far are in ~/full.mov.");
 }
 
 TEST_F(RecordingControlsTest, QuittingWhileRecordingFinishesTheMovie) {
@@ -161,7 +154,6 @@ TEST_F(WindowTest, SnapshotsHoldThePictureAsShown) {
     ui->snapshotButton->click();
     const QFileInfo file(controller.lastPicturePath);
     EXPECT_EQ(file.absolutePath(), QFileInfo(folder).absoluteFilePath());
-    EXPECT_TRUE(file.fileName().startsWith("Wobblescope 20")) << file.fileName().toStdString();
     // The drawn bitmap's bytes R, G, B of each pixel, the spare fourth byte left out.
     const OutputBitmap& bm = *pipeline.bitmap;
     const QImage drawn(bm.data, bm.width, bm.height, bm.rowBytes, QImage::Format_RGBX8888);

@@ -198,12 +198,6 @@ protected:
         return QCoreApplication::exec();
     }
 
-    // Takes the view out of the window's layout, so that a size given to it stays.
-    void detachView() {
-        if (QLayout* layout = controller.window->centralWidget()->layout())
-            layout->removeWidget(view);
-    }
-
     // Brings the camera up without an event loop and delivers `frames` frames.
     void startCamera(int frames) {
         ASSERT_TRUE(view->cameraProcs.setup_camera(pipeline, capture));
