@@ -114,7 +114,6 @@ TEST_P(Drawing, ThePlainPictureIsDrawnOpaquePixelForPixel) {
     view->normalSwitch->click();      // the plain picture
     view->switchMirrorMode(nullptr);  // unmirrored, so pixel x shows camera pixel x
     startCamera(5);
-    view->setImageSize(QSizeF(pipeline.Width, pipeline.Height));
     // Drawn centred on black: 4 columns each side.
     QImage shot(QSize(40, 24), GetParam().target);
     shot.fill(Qt::transparent);

@@ -52,14 +52,7 @@ inline Camera& camera() {
 
 // Channel c (0 red, 1 green, 2 blue) of pixel (x, y) of frame n.
 inline uint8_t pattern(int n, int x, int y, int c) {
-    switch (c) {
-        case 0:
-            return static_cast<uint8_t>(x * 4 + n);
-        case 1:
-            return static_cast<uint8_t>(y * 5 + 3);
-        default:
-            return static_cast<uint8_t>(n * 7 + 40);
-    }
+    return static_cast<uint8_t>(c == 0 ? x * 4 + n : c == 1 ? y * 5 + 3 : n * 7 + 40);
 }
 
 inline void spy_alert(const std::string& title, const std::string& text,

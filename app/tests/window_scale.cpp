@@ -39,6 +39,5 @@ TEST_P(WindowScale, EveryControlIsInsideTheWindowOffThePicture) {
 
 INSTANTIATE_TEST_SUITE_P(WindowSizes, WindowScale,
                          ::testing::Values(SizeCase{"Narrow480x420", QSize(480, 420)},
-                                           SizeCase{"Camera640x600", QSize(640, 600)},
                                            SizeCase{"Wide1280x800", QSize(1280, 800)}),
                          RowName());
