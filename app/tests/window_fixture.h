@@ -55,9 +55,8 @@ inline uint8_t pattern(int n, int x, int y, int c) {
     return static_cast<uint8_t>(c == 0 ? x * 4 + n : c == 1 ? y * 5 + 3 : n * 7 + 40);
 }
 
-inline void spy_alert(const std::string& title, const std::string& text,
-                      const std::string& button) {
-    camera().alerts.push_back({title, text, button});
+inline void spy_alert(const std::string& title, const std::string& text, const std::string& b) {
+    camera().alerts.push_back({title, text, b});
 }
 
 // Records a call of the camera layer; one that is to fail reports as the real layer does.
