@@ -104,6 +104,7 @@ struct DeviceRow {
     const char* name;
     const char* path;
     const char* why;
+    const char* fix;  // how the message ends
     friend void PrintTo(const DeviceRow& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -111,18 +112,21 @@ class V4l2Refusal : public ::testing::TestWithParam<DeviceRow> {};
 
 // What is not a loopback device is named, and the message says how to get one.
 TEST_P(V4l2Refusal, NamesTheDeviceAndTheFix) {
+    const DeviceRow& row = GetParam();
     std::string error;
-    EXPECT_EQ(open_v4l2_camera(GetParam().path, 64, 48, error), nullptr);
-    EXPECT_EQ(error.rfind(std::string(GetParam().path) + ": " + GetParam().why, 0), 0u) << error;
-    EXPECT_NE(error.find("load the v4l2loopback module: sudo modprobe v4l2loopback"),
+    EXPECT_EQ(open_v4l2_camera(row.path, 64, 48, error), nullptr);
+    EXPECT_EQ(error.rfind(std::string(row.path) + ": " + row.why, 0), 0u) << error;
+    EXPECT_NE(error.find(std::string("; load the v4l2loopback module: sudo modprobe v4l2loopback") +
+                         row.fix + " card_label=Wobblescope exclusive_caps=1"),
               std::string::npos)
         << error;
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, V4l2Refusal,
-                         ::testing::Values(DeviceRow{"Missing", "/dev/video97", "cannot open it"},
-                                           DeviceRow{"NotV4l2", "/dev/null", "not a V4L2 device"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Paths, V4l2Refusal,
+    ::testing::Values(DeviceRow{"Missing", "/dev/video97", "cannot open it", " video_nr=97"},
+                      DeviceRow{"NotV4l2", "/dev/null", "not a V4L2 device", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NoDaemon, OpeningSaysNoDaemonIsReachable) {
     char tmpl[] = "/tmp/wobble-nodaemon-XXXXXX";
@@ -136,111 +140,62 @@ TEST(NoDaemon, OpeningSaysNoDaemonIsReachable) {
     rmdir(tmpl);
 }
 
-// A node on a private daemon, fed numbered pictures from a thread of its own at 30 per second
-// for as long as the test runs.
-class PipeWireCamera : public ::testing::Test {
-protected:
-    static constexpr int kW = 64, kH = 48;
-
-    void SetUp() override {
-        std::string why;
-        if (!daemon.start(why)) GTEST_SKIP() << "cannot run a PipeWire daemon here: " << why;
-        std::string error;
-        camera = open_pipewire_camera(node, kW, kH, 30, error);
-        ASSERT_NE(camera, nullptr) << error;
-    }
-    void TearDown() override {
-        stopFeeding();
-        camera.reset();
-        daemon.stop();
-    }
-    void startFeeding() {
-        feeder = std::thread([this] {
-            for (int n = 0; !quit; ++n) {
-                const CameraPicture p = numbered_picture(n % kPictures, kW, kH);
-                camera->feed(p.bytes.data(), p.rowBytes, kW, kH);
-                std::this_thread::sleep_for(33ms);
-            }
-        });
-    }
-    void stopFeeding() {
-        quit = true;
-        if (feeder.joinable()) feeder.join();
-    }
-    // The number of the fed picture each received one is, converted; -1: none of them.
-    std::vector<int> identify(const Bytes& got, CameraFormat f) {
-        const size_t size = static_cast<size_t>(camera_stride(f, kW)) * kH;
-        std::vector<int> numbers;
-        for (size_t at = 0; at + size <= got.size(); at += size) {
-            numbers.push_back(-1);
-            for (int n = 0; n < kPictures; ++n)
-                if (Bytes(got.begin() + at, got.begin() + at + size) ==
-                    converted(numbered_picture(n, kW, kH), f, kW, kH))
-                    numbers.back() = n;
-        }
-        return numbers;
-    }
-
-    static constexpr int kPictures = 40;  // distinct pictures before the feed repeats
+// A node on a private daemon, fed numbered pictures at 30 a second from a thread of its own.
+// Before any consumer every picture is dropped at once; then consumers come one after another,
+// each choosing a format, and get the camera size, its rate and the fed pictures in order;
+// while nobody watches, the camera says so.
+TEST(PipeWireCamera, EachConsumerGetsTheFedPicturesInTheFormatItChose) {
+    constexpr int kW = 64, kH = 48, kPictures = 40;  // distinct pictures before the feed repeats
     PipeWireDaemon daemon;
-    std::string node = "wobble-test-camera";
-    std::unique_ptr<VirtualCamera> camera;
-    std::thread feeder;
-    std::atomic<bool> quit{false};
-};
-
-struct FormatRow {
-    const char* name;
-    CameraFormat format;
-    friend void PrintTo(const FormatRow& row, std::ostream* os) { *os << row.name; }
-};
-
-class PipeWireFormats : public PipeWireCamera, public ::testing::WithParamInterface<FormatRow> {};
-
-// The consumer chooses the format; it gets the camera size and the fed pictures, in order.
-TEST_P(PipeWireFormats, ConsumerGetsTheFedPicturesInItsFormat) {
-    startFeeding();
-    CameraConsumer consumer(daemon.dir(), "c");
-    ASSERT_TRUE(consumer.start(node, GetParam().name, 6));
-    ASSERT_EQ(consumer.wait(30s), 0) << consumer.log();
-    EXPECT_EQ(camera->format(), GetParam().format);
-    EXPECT_NE(consumer.log().find("width=(int)64, height=(int)48"), std::string::npos)
-        << consumer.log();
-    const std::vector<int> numbers = identify(consumer.bytes(), GetParam().format);
-    ASSERT_EQ(numbers.size(), 6u);
-    for (size_t i = 0; i < numbers.size(); ++i) {
-        EXPECT_GE(numbers[i], 0) << "picture " << i << " is none of those fed";
-        EXPECT_TRUE(i == 0 || numbers[i] != numbers[i - 1]) << "picture " << i << " came twice";
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Negotiated, PipeWireFormats,
-                         ::testing::Values(FormatRow{"BGRx", CameraFormat::BGRx},
-                                           FormatRow{"RGBx", CameraFormat::RGBx},
-                                           FormatRow{"YUY2", CameraFormat::YUY2}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// Before any consumer every picture is dropped at once; a consumer that comes late, leaves and
-// comes back gets pictures each time; while nobody watches, the camera says so.
-TEST_F(PipeWireCamera, LateConsumerLeavesAndReconnects) {
+    std::string why, error;
+    if (!daemon.start(why)) GTEST_SKIP() << "cannot run a PipeWire daemon here: " << why;
+    const std::unique_ptr<VirtualCamera> camera =
+        open_pipewire_camera("wobble-test-camera", kW, kH, 30, error);
+    ASSERT_NE(camera, nullptr) << error;
     const CameraPicture p = numbered_picture(0, kW, kH);
     for (int i = 0; i < 5; ++i) EXPECT_FALSE(camera->feed(p.bytes.data(), p.rowBytes, kW, kH));
     EXPECT_FALSE(camera->consumerConnected());
     EXPECT_EQ(camera->stats().dropped, 5);
-    EXPECT_EQ(camera->stats().sent, 0);
-    startFeeding();
-    std::this_thread::sleep_for(300ms);
-    for (const char* tag : {"first", "second"}) {
-        CameraConsumer consumer(daemon.dir(), tag);
-        ASSERT_TRUE(consumer.start(node, "BGRx", 4));
+    std::atomic<bool> quit{false};
+    std::thread feeder([&] {
+        for (int n = 0; !quit; ++n, std::this_thread::sleep_for(33ms)) {
+            const CameraPicture q = numbered_picture(n % kPictures, kW, kH);
+            camera->feed(q.bytes.data(), q.rowBytes, kW, kH);
+        }
+    });
+    int consumers = 0;
+    for (auto [name, format] : {std::pair{"BGRx", CameraFormat::BGRx}, {"YUY2", CameraFormat::YUY2},
+                                {"RGBx", CameraFormat::RGBx}, {"BGRx", CameraFormat::BGRx}}) {
+        SCOPED_TRACE(name);
+        CameraConsumer consumer(daemon.dir(), "consumer" + std::to_string(++consumers));
+        ASSERT_TRUE(consumer.start("wobble-test-camera", name, 6));
         ASSERT_EQ(consumer.wait(30s), 0) << consumer.log();
-        EXPECT_EQ(consumer.bytes().size(), 4u * kW * kH * 4) << tag;
+        EXPECT_EQ(camera->format(), format);
+        EXPECT_NE(consumer.log().find("width=(int)64, height=(int)48, framerate=(fraction)30/1"),
+                  std::string::npos)
+            << consumer.log();
+        // Which fed picture each one received is, converted; -1: none of them.
+        const Bytes got = consumer.bytes();
+        const size_t size = static_cast<size_t>(camera_stride(format, kW)) * kH;
+        ASSERT_EQ(got.size(), 6 * size);
+        for (int i = 0, last = -1; i < 6; ++i) {
+            int number = -1;
+            for (int n = 0; n < kPictures; ++n)
+                if (Bytes(got.begin() + i * size, got.begin() + (i + 1) * size) ==
+                    converted(numbered_picture(n, kW, kH), format, kW, kH))
+                    number = n;
+            EXPECT_GE(number, 0) << "picture " << i << " is none of those fed";
+            EXPECT_NE(number, last) << "picture " << i << " came twice";
+            last = number;
+        }
         const auto end = std::chrono::steady_clock::now() + 10s;
         while (camera->consumerConnected() && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(10ms);
-        EXPECT_FALSE(camera->consumerConnected()) << tag;
+        EXPECT_FALSE(camera->consumerConnected());
     }
-    EXPECT_GE(camera->stats().sent, 8);
+    quit = true;
+    feeder.join();
+    EXPECT_GE(camera->stats().sent, 24);
     EXPECT_TRUE(camera->failure().empty());
 }
 
