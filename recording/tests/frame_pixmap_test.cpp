@@ -13,7 +13,7 @@ TEST(RecFramePixmap, FollowsTheWorkingSize) {
     ASSERT_TRUE(setup_rec_frame_pixmap(r, working_size(320, 240)));
     EXPECT_EQ(r.RecFramePM.baseAddr, first);
     EXPECT_EQ(r.RecFramePM.rowBytes, 1296);
-    for (const auto& [w, h] : {std::pair{640, 480}, std::pair{8192, 2}}) {
+    for (const auto& [w, h] : {std::pair{640, 480}, {640, 2}, {8192, 2}}) {
         ASSERT_TRUE(setup_rec_frame_pixmap(r, working_size(w, h)));
         ASSERT_EQ(*r.MoviePixMap, &r.RecFramePM);
         EXPECT_EQ(r.RecFramePM.rowBytes, 4 * w + 16);
@@ -32,6 +32,7 @@ struct CopyRow {
     int width, height;   // working size
     int sourceRowBytes;  // the drawn bitmap's rows
     int mapRows;         // the pixel map's own height; its rows are 32 bytes
+    friend void PrintTo(const CopyRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class CopyBmToPm : public ::testing::TestWithParam<CopyRow> {};
