@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -11,6 +12,27 @@
 namespace fs = std::filesystem;
 
 using MovieWriterTest = RecordingFixture;
+
+// Made before any recording: Photo-JPEG at normal quality, a key frame every 24 and the 15
+// frames a second of a recording's first frame; refused settings keep those.
+TEST_F(MovieWriterTest, CompressorStartsWithTheRecordingSettingsAndKeepsThemWhenRefused) {
+    ASSERT_TRUE(create_video_compressor(r, pictures.s));
+    EXPECT_FALSE(set_compression_settings(r, pictures.s, fourcc("cvid"), codecNormalQuality));
+    EXPECT_FALSE(set_compression_settings(r, pictures.s, kJPEGCodecType, codecLosslessQuality));
+    ASSERT_EQ(alerts.texts().size(), 2u);
+    EXPECT_EQ(alerts.texts()[1].rfind("SCSetInfo scSpatialSettingsType\nerror code = -50", 0), 0u);
+    SCSpatialSettings sp;
+    SCTemporalSettings tp;
+    r.RecVideoCI->getInfo(sp);
+    r.RecVideoCI->getInfo(tp);
+    EXPECT_EQ(r.RecCodecType, kJPEGCodecType);
+    EXPECT_EQ(sp.codecType, kJPEGCodecType);
+    EXPECT_EQ(sp.spatialQuality, codecNormalQuality);
+    EXPECT_EQ(tp.keyFrameRate, 24);
+    EXPECT_EQ(tp.frameRate, 15 << 16);
+    r.RecRTFrameDuration = 24;
+    EXPECT_EQ(rec_frame_rate(r), 25 << 16);
+}
 
 // Every recording starts at 40 units (1/600 s) and lasts as the clock says, truncated; a frame
 // in the same millisecond or after the clock went back still lasts one unit. Without a frame
@@ -25,20 +47,36 @@ TEST_F(MovieWriterTest, TimesFramesByTheClockIn600thsAndLeavesNoFileWithoutFrame
     EXPECT_TRUE(alerts.texts().empty());
 }
 
-// A FIFO (without a reader, it would block) and a device are no movie files: refused with one
-// alert, left as they were, nothing recorded.
-TEST_F(MovieWriterTest, ANonRegularFileIsRefused) {
-    const std::string fifo = dir.file("pipe.mov");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {fifo, std::string("/dev/null")}) {
-        AlertSpy::texts().clear();
-        EXPECT_FALSE(setup_recording(r, pictures.s, path)) << path;
-        EXPECT_EQ(AlertSpy::texts().size(), 1u) << path;
-        EXPECT_EQ(r.RecordingOn, 0) << path;
-    }
-    EXPECT_TRUE(fs::is_fifo(fifo));
-    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+struct DestinationRow {
+    const char* name;
+    const char* path;   // in the test's folder, where pipe.mov is a FIFO without a reader
+    const char* alert;  // how the one alert starts
+    friend void PrintTo(const DestinationRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class Destination : public RecordingFixture, public ::testing::WithParamInterface<DestinationRow> {};
+
+// What is no movie file is refused at once, with one alert, and left as it was. The alarm ends a
+// recording that would wait for a reader instead.
+TEST_P(Destination, ThatIsNoMovieFileIsRefusedAtOnce) {
+    ASSERT_EQ(::mkfifo(dir.file("pipe.mov").c_str(), 0600), 0);
+    const fs::path path = dir.path / GetParam().path;
+    const fs::file_type before = fs::status(path).type();
+    ::alarm(20);
+    EXPECT_FALSE(setup_recording(r, pictures.s, path));
+    ::alarm(0);
+    ASSERT_EQ(alerts.texts().size(), 1u);
+    EXPECT_EQ(alerts.texts()[0].rfind(GetParam().alert, 0), 0u) << alerts.texts()[0];
+    EXPECT_EQ(r.RecordingOn, 0);
+    EXPECT_EQ(fs::status(path).type(), before);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, Destination,
+    ::testing::Values(DestinationRow{"FifoWithoutReader", "pipe.mov", "Cannot create new file"},
+                      DestinationRow{"DevNull", "/dev/null", "FSGetCatalogInfo"},
+                      DestinationRow{"MissingFolder", "missing/movie.mov", "Cannot create new file"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct CodecRow {
     const char* name;
@@ -59,12 +97,7 @@ TEST_P(EveryCodec, WritesAStandardMovieOfTheDrawnPictures) {
     ASSERT_TRUE(c.type == kJPEGCodecType ||  // the default
                 set_compression_settings(r, pictures.s, c.type,
                                          info->hasQuality ? codecNormalQuality : codecLosslessQuality));
-    const std::string path = dir.file("movie.mov");
-    ASSERT_TRUE(setup_recording(r, pictures.s, path));
-    drawAt(1000);
-    const std::vector<uint8_t> first = pictures.rgb;
-    for (int64_t ms : every(33, 59, 1033)) drawAt(ms);  // 30.3 pictures a second
-    ASSERT_TRUE(finish_recording(r));
+    const std::string path = record("movie.mov", every(33, 60));  // 30.3 pictures a second
     EXPECT_TRUE(alerts.texts().empty());
 
     std::ifstream in(path, std::ios::binary);
@@ -76,7 +109,7 @@ TEST_P(EveryCodec, WritesAStandardMovieOfTheDrawnPictures) {
     ASSERT_EQ(m.error, "");
     EXPECT_EQ(m.streams, 1);
     EXPECT_EQ(m.timeBaseDen, 600);
-    EXPECT_EQ(fourcc_string(m.codecTag), fourcc_string(c.type));
+    EXPECT_EQ(m.codecTag, c.type);
     EXPECT_EQ(m.width, 160);
     EXPECT_EQ(m.title, "screenMovie");
     ASSERT_EQ(m.durations.size(), 60u);
@@ -97,7 +130,8 @@ TEST_P(EveryCodec, WritesAStandardMovieOfTheDrawnPictures) {
     std::string error;
     ASSERT_TRUE(decode_movie_frame(path, 0, rgb, w, h, error)) << error;
     ASSERT_EQ(w * h, 160 * 120);
-    EXPECT_GE(psnr(rgb, first), c.minPsnr);
+    pictures.draw(1);  // the first one recorded
+    EXPECT_GE(psnr(rgb, pictures.rgb), c.minPsnr);
 }
 
 constexpr double kExact = std::numeric_limits<double>::infinity();

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Shared by the recording tests: an alert spy, a temporary directory, a live pipeline fed by a
-// moving test picture whose render pass records into a RecordingState, and a fixture that
-// records clips on a clock the test sets.
+// Shared by the recording tests: an alert spy, a temporary directory, pictures drawn as the view
+// draws them, and a fixture that records them on a clock the test sets.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -43,13 +42,8 @@ struct TempDir {
 // A pipeline state with nothing but a working size.
 inline PipelineState working_size(int w, int h) {
     PipelineState s;
-    s.Width = w;
-    s.Height = h;
+    s.Width = w, s.Height = h;
     return s;
-}
-
-inline std::string fourcc_string(uint32_t t) {
-    return {char(t >> 24), char(t >> 16), char(t >> 8), char(t)};
 }
 
 // Pictures as the view draws them, R, G, B and an unshown byte per pixel in padded rows: smooth
@@ -96,8 +90,8 @@ protected:
         return path;
     }
     static std::vector<int64_t> every(int64_t stepMs, int n, int64_t fromMs = 1000) {
-        std::vector<int64_t> ms;
-        for (int i = 0; i < n; ++i) ms.push_back(fromMs + stepMs * i);
+        std::vector<int64_t> ms(n);
+        for (int i = 0; i < n; ++i) ms[i] = fromMs + stepMs * i;
         return ms;
     }
 
