@@ -5,9 +5,9 @@
 
 // Rows of 4 x width + 16 bytes, kept while the working size stays, rebuilt when it changes;
 // only a size beyond the 16-bit bounds is refused.
-TEST(RecFramePixmap, FollowsTheWorkingSize) {
-    AlertSpy alerts;
-    RecordingState r;
+using RecFramePixmap = RecordingFixture;
+
+TEST_F(RecFramePixmap, FollowsTheWorkingSize) {
     ASSERT_TRUE(setup_rec_frame_pixmap(r, working_size(320, 240)));
     uint8_t* const first = r.RecFramePM.baseAddr;
     ASSERT_TRUE(setup_rec_frame_pixmap(r, working_size(320, 240)));
@@ -21,9 +21,9 @@ TEST(RecFramePixmap, FollowsTheWorkingSize) {
                   (Rect16{0, 0, static_cast<int16_t>(h), static_cast<int16_t>(w)}));
         std::memset(r.RecFramePM.baseAddr, 0xA5, static_cast<size_t>(4 * w + 16) * h);
     }
-    EXPECT_TRUE(AlertSpy::texts().empty());
+    EXPECT_TRUE(alerts.texts().empty());
     EXPECT_FALSE(setup_rec_frame_pixmap(r, working_size(40000, 2)));
-    EXPECT_EQ(AlertSpy::texts(), (std::vector<std::string>{"setup_rec_frame_pixmap"}));
+    EXPECT_EQ(alerts.texts(), (std::vector<std::string>{"setup_rec_frame_pixmap"}));
     EXPECT_EQ(r.MoviePixMap, nullptr);
 }
 
