@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <random>
 #include <thread>
 
@@ -141,9 +140,8 @@ TEST(PipeWireCamera, EachConsumerGetsTheFedPicturesInTheFormatItChose) {
     for (int i = 0; i < 5; ++i) EXPECT_FALSE(camera->feed(p.bytes.data(), p.rowBytes, kW, kH));
     EXPECT_FALSE(camera->consumerConnected());
     EXPECT_EQ(camera->stats().dropped, 5);
-    std::atomic<bool> quit{false};
-    std::thread feeder([&] {
-        for (int n = 0; !quit; ++n, std::this_thread::sleep_for(33ms)) {
+    const std::jthread feeder([&](const std::stop_token& stop) {  // until the test ends
+        for (int n = 0; !stop.stop_requested(); ++n, std::this_thread::sleep_for(33ms)) {
             const CameraPicture q = numbered_picture(n % kPictures, kW, kH);
             camera->feed(q.bytes.data(), q.rowBytes, kW, kH);
         }
@@ -180,8 +178,6 @@ TEST(PipeWireCamera, EachConsumerGetsTheFedPicturesInTheFormatItChose) {
             std::this_thread::sleep_for(10ms);
         EXPECT_FALSE(camera->consumerConnected());
     }
-    quit = true;
-    feeder.join();
     EXPECT_GE(camera->stats().sent, 24);
     EXPECT_TRUE(camera->failure().empty());
 }
