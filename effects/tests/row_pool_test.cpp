@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,11 +14,13 @@ namespace {
 struct PoolCase {
     int threads, rows;
 };
+void PrintTo(const PoolCase& c, std::ostream* os) { *os << c.threads << " threads, " << c.rows << " rows"; }
 
 class RowPoolBands : public testing::TestWithParam<PoolCase> {};
 
-// Every row exactly once, in at most threads() contiguous bands, the first on the caller; and
-// so again over many jobs in a row, where a lost wake-up or an early return would show.
+// Every row exactly once, in at most threads() contiguous bands, the first on the caller, and
+// every band's writes seen when run returns; so again over many jobs in a row, where a lost
+// wake-up or an early return would show.
 TEST_P(RowPoolBands, CoverEveryRowOnceWithTheFirstBandOnTheCaller) {
     const PoolCase c = GetParam();
     RowPool pool(c.threads);
@@ -37,7 +38,7 @@ TEST_P(RowPoolBands, CoverEveryRowOnceWithTheFirstBandOnTheCaller) {
             if (y0 == 0 && std::this_thread::get_id() == caller) callerRanFirst = true;
         });
         ASSERT_EQ(seen, std::vector<int>(c.rows, 1)) << "job " << job;
-        ASSERT_TRUE(callerRanFirst);
+        ASSERT_EQ(callerRanFirst, c.rows > 0);
         ASSERT_LE(static_cast<int>(bands.size()), pool.threads());
         for (const auto& b : bands) ASSERT_LT(b.first, b.second);
     }
@@ -45,40 +46,18 @@ TEST_P(RowPoolBands, CoverEveryRowOnceWithTheFirstBandOnTheCaller) {
 
 INSTANTIATE_TEST_SUITE_P(
     ThreadsAndRows, RowPoolBands,
-    testing::Values(PoolCase{0, 5}, PoolCase{1, 7}, PoolCase{2, 1}, PoolCase{2, 1080},
-                    PoolCase{3, 2}, PoolCase{3, 7}, PoolCase{8, 7}, PoolCase{8, 1080},
-                    PoolCase{1000, 3}),
+    testing::Values(PoolCase{0, 5}, PoolCase{1, 7}, PoolCase{2, 0}, PoolCase{2, 1}, PoolCase{2, 1080},
+                    PoolCase{3, 2}, PoolCase{3, 7}, PoolCase{8, 7}, PoolCase{8, 1080}, PoolCase{1000, 3}),
     [](const testing::TestParamInfo<PoolCase>& i) {
         return std::to_string(i.param.threads) + "Threads" + std::to_string(i.param.rows) + "Rows";
     });
 
-// A job's writes are all seen by the caller once run returns.
-TEST(RowPool, ResultsOfEveryBandAreVisibleAfterRun) {
-    RowPool pool(4);
-    std::vector<uint64_t> row(64);
-    for (uint64_t pass = 1; pass <= 2000; ++pass) {
-        pool.run(64, [&](int y0, int y1) {
-            for (int y = y0; y < y1; ++y) row[y] += pass;
-        });
-    }
-    EXPECT_EQ(row, std::vector<uint64_t>(64, 2000ull * 2001 / 2));
+TEST(RowPool, WithoutAPoolTheCallerRunsAllRowsAndNoRowsRunsNothing) {
+    std::vector<std::pair<int, int>> calls;
+    run_rows(nullptr, 9, [&](int a, int b) { calls.emplace_back(a, b); });
+    run_rows(nullptr, 0, [&](int a, int b) { calls.emplace_back(a, b); });
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{0, 9}}));
+    EXPECT_GE(default_thread_count(), 1);
 }
-
-TEST(RowPool, NoRowsRunsNothing) {
-    RowPool pool(2);
-    std::atomic<int> calls{0};
-    pool.run(0, [&](int, int) { ++calls; });
-    run_rows(nullptr, 0, [&](int, int) { ++calls; });
-    EXPECT_EQ(calls.load(), 0);
-}
-
-TEST(RowPool, WithoutAPoolTheCallerRunsAllRows) {
-    int y0 = -1, y1 = -1;
-    run_rows(nullptr, 9, [&](int a, int b) { y0 = a, y1 = b; });
-    EXPECT_EQ(y0, 0);
-    EXPECT_EQ(y1, 9);
-}
-
-TEST(RowPool, DefaultThreadCountIsAtLeastOne) { EXPECT_GE(default_thread_count(), 1); }
 
 }  // namespace
