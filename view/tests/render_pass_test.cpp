@@ -5,6 +5,7 @@
 #include <random>
 
 #include "render_pass.h"
+#include "row_pool.h"
 #include "testkit.h"
 
 namespace {
@@ -12,26 +13,22 @@ namespace {
 class RenderPass : public ::testing::Test {
 protected:
     RenderPass() : p(16, 4, kFullSize, &grabber) {
-        hooks.draw = [this](const OutputBitmap& bm) {
-            ++draws;
-            drawn.assign(bm.data, bm.data + static_cast<size_t>(bm.rowBytes) * bm.height);
-        };
+        hooks.draw = [this](const OutputBitmap& bm) { drawn.assign(bm.data, bm.data + bm.rowBytes * bm.height); };
         hooks.RecordingOn = &recordingOn;
         hooks.add_media_samples = [this](const uint8_t* data, int rowBytes) {
-            recorded.emplace_back(data, data + static_cast<size_t>(rowBytes) * p.s.Height);
+            recorded.emplace_back(data, data + rowBytes * p.s.Height);
             return true;
         };
-        p.v.currentSize = kFullSize;
-        controls.sizeSwitchState = 1;
+        controls.effectEnabled = false;
+        controls.sizeSwitchState = 0;  // asks for half size
         grabber.calls.clear();
     }
-    // A camera frame whose pixel x of row y is (a, r, g, b) = (200 + x, x, 10 * y, 99).
+    // A camera frame whose pixel x of row y has red x and green 10 * y.
     void deliver_pattern() {
-        for (int y = 0; y < p.s.LargeHeight; ++y)
-            for (int x = 0; x < p.s.LargeWidth; ++x) {
-                uint8_t* px = p.s.srcData + y * p.s.LargeSrcRowBytes + 4 * x;
-                px[0] = static_cast<uint8_t>(200 + x), px[1] = static_cast<uint8_t>(x);
-                px[2] = static_cast<uint8_t>(10 * y), px[3] = 99;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const uint8_t px[4] = {0, static_cast<uint8_t>(x), static_cast<uint8_t>(10 * y), 99};
+                std::memcpy(p.s.srcData + y * p.s.LargeSrcRowBytes + 4 * x, px, 4);
             }
         p.deliver();
     }
@@ -42,155 +39,108 @@ protected:
     Controls controls;
     RenderHooks hooks;
     uint8_t recordingOn = 0;
-    int draws = 0;
     std::vector<uint8_t> drawn;
     std::vector<std::vector<uint8_t>> recorded;
 };
 
-TEST_F(RenderPass, FewerThanTwoFramesDrawNothingRecordNothingResizeNothing) {
-    controls.sizeSwitchState = 0;  // asks for half size
+// With fewer than two frames a pass draws, records and resizes nothing. The mirrored picture is
+// drawn and recorded as it is; a size change waits until the recording ends, then empties the
+// ring and re-bounds the camera to the new working size.
+TEST_F(RenderPass, MirroredPictureIsDrawnAndRecordedAndTheSizeChangeWaitsForTheRecording) {
     EXPECT_FALSE(pass());
     deliver_pattern();
-    recordingOn = 1;
     EXPECT_FALSE(pass());
-    recordingOn = 0;
-    EXPECT_FALSE(pass());
-    EXPECT_EQ(draws, 0);
-    EXPECT_TRUE(recorded.empty());
+    EXPECT_TRUE(drawn.empty() && grabber.calls.empty());
     EXPECT_EQ(p.v.currentSize, kFullSize);
-    EXPECT_TRUE(grabber.calls.empty());
-    deliver_pattern();
-    EXPECT_TRUE(pass());
-    EXPECT_EQ(draws, 1);
-    EXPECT_EQ(p.v.currentSize, kHalfSize);
-}
-
-TEST_F(RenderPass, PlainPictureShowsTheNewestFrameWithTheNextPixelsAlphaInByteThree) {
-    controls.effectEnabled = false;
-    controls.selectedRow = 1, controls.selectedColumn = 2;  // ignored while disabled
-    p.v.mirrorMode = false;
-    std::memset(p.s.bitmap->data, 0xCC, static_cast<size_t>(p.s.bitmap->rowBytes) * p.s.Height);
-    deliver_pattern();
-    deliver_pattern();
-    ASSERT_TRUE(pass());
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 16; ++x) {
-            EXPECT_EQ(p.out(x, y, 0), x);
-            EXPECT_EQ(p.out(x, y, 1), 10 * y);
-            EXPECT_EQ(p.out(x, y, 2), 99);
-            if (x < 15) {
-                EXPECT_EQ(p.out(x, y, 3), 200 + x + 1);
-            }
-        }
-        EXPECT_EQ(p.out(15, y, 3), 0xCC) << "the last byte of the row is not written";
-    }
-}
-
-TEST_F(RenderPass, MirroredPictureIsReversedAndHandedToTheRecording) {
-    controls.effectEnabled = false;
-    deliver_pattern();
-    deliver_pattern();
     recordingOn = 1;
-    controls.sizeSwitchState = 0;  // stays pending while recording
+    EXPECT_FALSE(pass());
+    EXPECT_TRUE(recorded.empty());
+    deliver_pattern();
     ASSERT_TRUE(pass());
     for (int x = 0; x < 16; ++x) EXPECT_EQ(p.out(x, 2, 0), 15 - x);
     ASSERT_EQ(recorded.size(), 1u);
-    EXPECT_EQ(recorded[0][4 * 0], 15);
     EXPECT_EQ(recorded[0], drawn) << "the recording gets the picture as drawn";
-    EXPECT_EQ(p.v.currentSize, kFullSize);
-    EXPECT_TRUE(grabber.calls.empty());
     ASSERT_TRUE(pass());
-    EXPECT_EQ(recorded.size(), 2u);
-    EXPECT_EQ(p.v.currentSize, kFullSize);
-    // The first pass after the recording applies the size change and re-bounds the camera.
+    EXPECT_EQ(std::make_tuple(recorded.size(), p.v.currentSize, grabber.calls.size()), std::make_tuple(2u, kFullSize, 0u));
     recordingOn = 0;
     ASSERT_TRUE(pass());
-    EXPECT_EQ(p.v.currentSize, kHalfSize);
-    EXPECT_EQ(p.s.Width, 8);
-    EXPECT_EQ(p.s.Depth, 0);
+    EXPECT_EQ(std::make_tuple(p.v.currentSize, p.s.Width, p.s.Depth), std::make_tuple(kHalfSize, 8, 0));
     EXPECT_EQ(grabber.calls, (std::vector<std::string>{"stop", "bounds", "start"}));
     EXPECT_EQ(grabber.lastBounds, (Rect16{0, 0, 2, 8}));
     EXPECT_FALSE(pass()) << "the emptied ring draws nothing until two frames arrive";
 }
 
 // Each cell runs its own effect; index 5, anything above it, and no selection run motion paint.
-TEST_F(RenderPass, ModeIndexSelectsTheEffectAndEverythingElseIsMotionPaint) {
-    struct Sel {
-        int row, column;
-        EffectStep expected;
-    };
-    const Sel cases[] = {{0, 0, wave_time_warp_step}, {0, 1, exposure_step},    {0, 2, motion_trace_step},
-                         {1, 0, motion_delay_step},   {1, 1, time_scatter_step}, {1, 2, motion_paint_step},
-                         {2, 0, motion_paint_step},   {-1, -1, motion_paint_step}, {-1, 0, motion_paint_step}};
-    for (const Sel& sel : cases) {
+TEST(RenderPassMode, IndexSelectsTheEffectAndEverythingElseIsMotionPaint) {
+    const int cells[][3] = {{0, 0, 0}, {0, 1, 1}, {0, 2, 2}, {1, 0, 3}, {1, 1, 4}, {1, 2, 5}, {2, 0, 5}, {-1, -1, 5}, {-1, 0, 5}};
+    for (const auto [row, column, effect] : cells) {
         testkit::Pipeline a(16, 4), b(16, 4);
-        std::mt19937 rng(sel.row * 10 + sel.column + 20);
-        a.random_ring(rng, 60);
-        a.random_planes(rng);
-        b.copy_from(a);
+        a.randomise(row * 10 + column + 20, 60);
+        b.randomise(row * 10 + column + 20, 60);
         a.v.mirrorMode = false;
         Controls c;
-        c.selectedRow = sel.row, c.selectedColumn = sel.column, c.sizeSwitchState = 1;
-        a.v.currentSize = kFullSize;
+        c.selectedRow = row, c.selectedColumn = column, c.sizeSwitchState = 1;
         wobble_srand48(5);
         ASSERT_TRUE(render_pass(a.s, a.v, c, RenderHooks{}));
         wobble_srand48(5);
         b.begin_pass();
-        sel.expected(b.s);
-        EXPECT_EQ(a.output_bytes(), b.output_bytes()) << "row " << sel.row << " column " << sel.column;
+        kEffectSteps[effect](b.s);
+        EXPECT_EQ(a.output_bytes(), b.output_bytes()) << "row " << row << " column " << column;
     }
     EXPECT_EQ(effect_for_mode(-3), 5);
-    EXPECT_EQ(effect_for_mode(4), 4);
 }
 
-// Mirroring only flips the finished picture: the effect's own pictures go on as before.
-TEST_F(RenderPass, TogglingTheMirrorDoesNotDisturbTheEffect) {
-    testkit::Pipeline flipped(16, 4);
-    controls.selectedRow = 1, controls.selectedColumn = 0;  // motion-driven delay
-    std::mt19937 rng(4);
-    for (int n = 0; n < 12; ++n) {
-        p.random_camera(rng);
-        std::memcpy(flipped.s.srcData, p.s.srcData, static_cast<size_t>(p.s.LargeSrcRowBytes) * 4);
-        p.deliver();
-        flipped.deliver();
-        p.v.mirrorMode = false;
-        flipped.v.mirrorMode = n % 3 != 0;
-        flipped.v.currentSize = kFullSize;
-        const bool drew = pass();
-        ASSERT_EQ(drew, render_pass(flipped.s, flipped.v, controls, RenderHooks{}));
-        if (!drew) continue;
-        if (flipped.v.mirrorMode) mirror_rows(flipped.s.bitmap->data, flipped.s.bitmap->rowBytes, 16, 4);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 16; ++x)
-                for (int c = 0; c < 3; ++c) ASSERT_EQ(p.out(x, y, c), flipped.out(x, y, c)) << "pass " << n;
+struct PassCase {
+    int width, height;
+    bool mirror;
+};
+void PrintTo(const PassCase& c, std::ostream* os) { *os << c.width << "x" << c.height << (c.mirror ? " mirrored" : ""); }
+
+std::vector<PassCase> cases() {
+    std::vector<PassCase> c;
+    for (bool mirror : {true, false}) {
+        for (int w : {1, 5, 22, 853, 1920})
+            for (int h : {1, 2, 7}) c.push_back({w, h, mirror});
+        for (int w : {1, 5, 22}) c.push_back({w, 1080, mirror});
     }
+    return c;
 }
 
-// Rows of n pixels whose pixel x is the word 0x01000000 * x + 0x00ABCDEF.
-std::vector<uint32_t> row_of(int n, int rows, int stride) {
-    std::vector<uint32_t> px(static_cast<size_t>(stride) * rows, 0xDEADBEEF);
-    for (int y = 0; y < rows; ++y)
-        for (int x = 0; x < n; ++x) px[y * stride + x] = 0x01000000u * x + 0x00ABCDEFu + y;
-    return px;
-}
+class RenderThreads : public testing::TestWithParam<PassCase> {};
 
-class Mirror : public ::testing::TestWithParam<int> {};
-
-TEST_P(Mirror, ReversesWholePixelsAndTwiceRestores) {
-    const int n = GetParam(), stride = (n + 3) / 4 * 4 + 4;
-    for (auto mirror : {&mirror_rows, &ref::mirror_rows}) {
-        std::vector<uint32_t> px = row_of(n, 3, stride);
-        const std::vector<uint32_t> original = px;
-        mirror(reinterpret_cast<uint8_t*>(px.data()), 4 * stride, n, 3);
-        for (int y = 0; y < 3; ++y) {
-            for (int x = 0; x < n; ++x) ASSERT_EQ(px[y * stride + x], original[y * stride + n - 1 - x]) << "n " << n;
-            for (int x = n; x < stride; ++x) ASSERT_EQ(px[y * stride + x], 0xDEADBEEF) << "past the row";
+// On 1, 2, 3 and 8 threads output pixel x shows camera pixel x's red, green and blue with camera
+// pixel x + 1's alpha in byte 3; the row's last byte and its padding keep what they held; then
+// the row is reversed pixel by pixel.
+TEST_P(RenderThreads, PlainPictureIsTheNewestFrameOneByteOnThenMirrored) {
+    const PassCase c = GetParam();
+    for (int threads : {1, 2, 3, 8}) {
+        SCOPED_TRACE("threads " + std::to_string(threads));
+        testkit::Pipeline p(c.width, c.height);
+        RowPool pool(threads);
+        p.s.pool = &pool;
+        p.randomise(c.width + c.height + threads, kHistorySlots);
+        p.v.mirrorMode = c.mirror;
+        Controls controls;
+        controls.effectEnabled = false;
+        controls.sizeSwitchState = 1;
+        for (int pass = 0; pass < 2; ++pass) {
+            const OutputBitmap& bm = *p.s.bitmap;
+            std::vector<uint8_t> expected(bm.data, bm.data + static_cast<size_t>(bm.rowBytes) * bm.height);
+            for (int y = 0; y < c.height; ++y)
+                std::memcpy(&expected[static_cast<size_t>(y) * bm.rowBytes], slot_row(p.s, newest_slot(p.s), y) + 1, 4 * c.width - 1);
+            if (c.mirror) ref::mirror_rows(expected.data(), bm.rowBytes, c.width, c.height);
+            ASSERT_TRUE(render_pass(p.s, p.v, controls, RenderHooks{}));
+            ASSERT_EQ(0, std::memcmp(expected.data(), bm.data, expected.size())) << "pass " << pass;
+            ASSERT_TRUE(p.guards_intact());
+            p.s.SFIndex = (p.s.SFIndex + 1) % kHistorySlots;
         }
-        mirror(reinterpret_cast<uint8_t*>(px.data()), 4 * stride, n, 3);
-        EXPECT_EQ(px, original);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, Mirror, ::testing::Values(1, 3, 4, 5, 8, 12, 20, 22, 426, 640, 853));
+INSTANTIATE_TEST_SUITE_P(Sizes, RenderThreads, testing::ValuesIn(cases()),
+                         [](const testing::TestParamInfo<PassCase>& info) {
+                             return std::to_string(info.param.width) + "x" + std::to_string(info.param.height) +
+                                    (info.param.mirror ? "Mirrored" : "Plain");
+                         });
 
 }  // namespace
