@@ -1,28 +1,29 @@
 // SPDX-License-Identifier: MIT
-// Every effect's vector step on 1, 2, 3 and 8 threads against its scalar twin on one: the same
-// output bytes, planes, wave phases and random generator state, pass after pass, at widths that
-// are and are not whole quads, with more threads than rows, while the ring fills and at half size.
+// Every effect and the plain picture, mirrored, on 1, 2, 3 and 8 threads with the vector steps
+// against one thread with the scalar steps and the scalar mirror: the same bitmap bytes, planes,
+// wave phases and random generator state, pass after pass, at widths that are and are not whole
+// quads, with more threads than rows, while the ring fills and at half size.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <string>
 
-#include "effects.h"
+#include "render_pass.h"
 #include "row_pool.h"
 #include "testkit.h"
 
 namespace {
 
-const char* const kEffectNames[6] = {"Wave", "Exposure", "Trace", "Delay", "Scatter", "Paint"};
+const char* const kNames[7] = {"Plain", "Wave", "Exposure", "Trace", "Delay", "Scatter", "Paint"};
 
 struct Row {
-    int mode, largeWidth, largeHeight, depth, size = kFullSize;
-    bool extremes = false;  // ring and planes hold only 0 and 255
+    int mode, largeWidth, largeHeight, depth, size = kFullSize;  // mode -1: the plain picture
+    bool extremes = false;                                       // ring and planes only 0 and 255
 };
 
 std::string row_name(const Row& r) {
-    return std::string(kEffectNames[r.mode]) + "_" + std::to_string(r.largeWidth) + "x" +
+    return std::string(kNames[r.mode + 1]) + "_" + std::to_string(r.largeWidth) + "x" +
            std::to_string(r.largeHeight) + (r.depth < kHistorySlots ? "Filling" : "") +
            (r.size == kHalfSize ? "Half" : "") + (r.extremes ? "Extremes" : "");
 }
@@ -30,7 +31,7 @@ void PrintTo(const Row& r, std::ostream* os) { *os << row_name(r); }
 
 std::vector<Row> rows() {
     std::vector<Row> rows;
-    for (int mode = 0; mode < 6; ++mode) {
+    for (int mode = -1; mode < 6; ++mode) {
         for (int w : {1, 5, 22, 853, 1920})
             for (int h : {1, 2, 7}) rows.push_back({mode, w, h, kHistorySlots});
         for (int w : {1, 5, 22}) rows.push_back({mode, w, 1080, kHistorySlots});
@@ -42,26 +43,26 @@ std::vector<Row> rows() {
     return rows;
 }
 
-// Equal seeds give equal pipelines; the scalar one's output starts with its colours inverted,
-// so a pixel that a step leaves unwritten differs.
+// Equal rows give equal pipelines, but the scalar one's picture starts with its colours
+// inverted, so a pixel that a pass leaves unwritten differs.
 std::unique_ptr<testkit::Pipeline> make(const Row& r, bool scalar) {
     auto p = std::make_unique<testkit::Pipeline>(r.largeWidth, r.largeHeight, r.size);
-    p->randomise(77 * r.mode + r.largeWidth + r.largeHeight, r.depth);
     PipelineState& s = p->s;
-    if (r.extremes) {
-        for (size_t i = 0; i < s.ringRowBytes * s.Height; ++i) s.sourceFrames[0][i] = s.sourceFrames[0][i] & 1 ? 255 : 0;
-        for (size_t i = 0; i < 4 * s.planeFloats; ++i) s.fBuffer[i] = s.fBuffer[i] < 128 ? 0 : 255;
-    }
-    for (size_t i = 0; scalar && i < static_cast<size_t>(s.bitmap->rowBytes) * s.Height; ++i)
-        if (i % 4 != 3) s.bitmap->data[i] ^= 0xFF;
+    p->randomise(77 * r.mode + r.largeWidth + r.largeHeight, r.depth);
+    for (size_t i = 0; r.extremes && i < s.ringRowBytes * s.Height; ++i)
+        s.sourceFrames[0][i] = s.sourceFrames[0][i] & 1 ? 255 : 0;
+    for (size_t i = 0; r.extremes && i < 4 * s.planeFloats; ++i) s.fBuffer[i] = s.fBuffer[i] < 128 ? 0 : 255;
+    for (int y = 0; scalar && y < s.Height; ++y)
+        for (int i = 0; i < 4 * s.Width; ++i) s.bitmap->data[y * s.bitmap->rowBytes + i] ^= i % 4 == 3 ? 0 : 0xFF;
+    p->v.mirrorMode = !scalar;
     return p;
 }
 
-bool same_floats(const float* a, const float* b, size_t n) { return std::memcmp(a, b, n * sizeof(float)) == 0; }
+bool same_floats(const float* a, const float* b, size_t n) { return !std::memcmp(a, b, n * sizeof(float)); }
 
-class Kernels : public testing::TestWithParam<Row> {};
+class Equivalence : public testing::TestWithParam<Row> {};
 
-TEST_P(Kernels, VectorStepOnAnyThreadsGivesTheScalarBytes) {
+TEST_P(Equivalence, ThreadsAndVectorStepsGiveTheBytesOfOneScalarThread) {
     const Row& r = GetParam();
     const auto sca = make(r, true);
     std::vector<std::unique_ptr<testkit::Pipeline>> vec;
@@ -72,26 +73,31 @@ TEST_P(Kernels, VectorStepOnAnyThreadsGivesTheScalarBytes) {
         vec.back()->s.pool = pools.back().get();
     }
     PipelineState& s = sca->s;
+    const OutputBitmap& bm = *s.bitmap;
+    Controls c;
+    c.effectEnabled = r.mode >= 0;
+    c.selectedRow = r.mode / 3, c.selectedColumn = r.mode % 3;
+    c.sizeSwitchState = r.size == kFullSize;
+    RenderHooks scalarSteps;
+    scalarSteps.steps = ref::kEffectSteps;
     std::mt19937 rng(5);
     wobble_srand48(5);
     for (int pass = 0; pass < 3; ++pass) {
         const Rand48 start = wobble_rand48_state();
-        sca->begin_pass();
-        ref::kEffectSteps[r.mode](s);
+        ASSERT_TRUE(render_pass(s, sca->v, c, scalarSteps));
+        ref::mirror_rows(bm.data, bm.rowBytes, s.Width, s.Height);
         const Rand48 end = wobble_rand48_state();
-        const std::vector<uint8_t> expected = sca->output_bytes();
         for (auto& p : vec) {
             SCOPED_TRACE("threads " + std::to_string(p->s.pool->threads()) + " pass " + std::to_string(pass));
             wobble_set_rand48_state(start);
-            p->begin_pass();
-            kEffectSteps[r.mode](p->s);
+            ASSERT_TRUE(render_pass(p->s, p->v, c, RenderHooks{}));
             ASSERT_EQ(wobble_rand48_state().x, end.x) << "random generator left elsewhere";
-            const std::vector<uint8_t> got = p->output_bytes();
+            const std::vector<uint8_t> got = p->output_bytes(), expected = sca->output_bytes();
             for (size_t i = 0; i < got.size(); ++i)
-                ASSERT_EQ(got[i], i % 4 == 3 ? testkit::kSentinel : expected[i])
+                ASSERT_EQ(got[i], r.mode >= 0 && i % 4 == 3 ? testkit::kSentinel : expected[i])
                     << "x " << i / 4 % s.Width << " y " << i / 4 / s.Width << " channel " << i % 4;
+            ASSERT_EQ(0, std::memcmp(p->s.bitmap->data, bm.data, bm.rowBytes * bm.height)) << "row padding";
             ASSERT_TRUE(p->guards_intact());
-            ASSERT_EQ(p->s.base - p->s.bitmap->data, s.base - s.bitmap->data);
             ASSERT_TRUE(same_floats(p->s.fBuffer, s.fBuffer, s.planeFloats)) << "running average differs";
             ASSERT_TRUE(same_floats(p->s.fBuffer2, s.fBuffer2, s.planeFloats)) << "paint differs";
             ASSERT_EQ(std::tie(p->s.Oc11, p->s.Oc12, p->s.Oc21, p->s.Oc22, p->s.Theta, p->s.Phi, p->s.TT),
@@ -111,7 +117,7 @@ TEST_P(Kernels, VectorStepOnAnyThreadsGivesTheScalarBytes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryEffect, Kernels, testing::ValuesIn(rows()),
+INSTANTIATE_TEST_SUITE_P(EveryEffect, Equivalence, testing::ValuesIn(rows()),
                          [](const auto& info) { return row_name(info.param); });
 
 }  // namespace
