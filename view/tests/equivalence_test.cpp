@@ -2,10 +2,15 @@
 // Every effect and the plain picture, mirrored, on 1, 2, 3 and 8 threads with the vector steps
 // against one thread with the scalar steps and the scalar mirror: the same bitmap bytes, planes,
 // wave phases and random generator state, pass after pass, at widths that are and are not whole
-// quads, with more threads than rows, while the ring fills and at half size.
+// quads, with more threads than rows, while the ring fills and at half size. The scalar bytes of
+// the rows seven high and at most 22 wide are kept as hex text in golden/ (UPDATE_GOLDEN=1 writes
+// them from the scalar path), so that a change of both kernels shows too.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iomanip>
 #include <memory>
 #include <string>
 
@@ -82,17 +87,20 @@ TEST_P(Equivalence, ThreadsAndVectorStepsGiveTheBytesOfOneScalarThread) {
     scalarSteps.steps = ref::kEffectSteps;
     std::mt19937 rng(5);
     wobble_srand48(5);
+    std::vector<uint8_t> recorded;  // the scalar bytes of every pass
     for (int pass = 0; pass < 3; ++pass) {
         const Rand48 start = wobble_rand48_state();
         ASSERT_TRUE(render_pass(s, sca->v, c, scalarSteps));
         ref::mirror_rows(bm.data, bm.rowBytes, s.Width, s.Height);
         const Rand48 end = wobble_rand48_state();
+        const std::vector<uint8_t> expected = sca->output_bytes();
+        recorded.insert(recorded.end(), expected.begin(), expected.end());
         for (auto& p : vec) {
             SCOPED_TRACE("threads " + std::to_string(p->s.pool->threads()) + " pass " + std::to_string(pass));
             wobble_set_rand48_state(start);
             ASSERT_TRUE(render_pass(p->s, p->v, c, RenderHooks{}));
             ASSERT_EQ(wobble_rand48_state().x, end.x) << "random generator left elsewhere";
-            const std::vector<uint8_t> got = p->output_bytes(), expected = sca->output_bytes();
+            const std::vector<uint8_t> got = p->output_bytes();
             for (size_t i = 0; i < got.size(); ++i)
                 ASSERT_EQ(got[i], r.mode >= 0 && i % 4 == 3 ? testkit::kSentinel : expected[i])
                     << "x " << i / 4 % s.Width << " y " << i / 4 / s.Width << " channel " << i % 4;
@@ -115,6 +123,22 @@ TEST_P(Equivalence, ThreadsAndVectorStepsGiveTheBytesOfOneScalarThread) {
         for (PipelineState* t : {&s, &vec[0]->s, &vec[1]->s, &vec[2]->s, &vec[3]->s})
             t->SFIndex = next, t->Depth = depth;
     }
+    if (r.largeHeight != 7 || r.largeWidth > 22) return;
+    const std::string path = std::string(GOLDEN_DIR) + "/" + row_name(r) + ".hex";
+    if (std::getenv("UPDATE_GOLDEN")) {
+        std::ofstream out(path);
+        for (size_t i = 0; i < recorded.size(); ++i)
+            out << std::hex << std::setw(2) << std::setfill('0') << int{recorded[i]} << (i % 32 == 31 || i + 1 == recorded.size() ? '\n' : ' ');
+        GTEST_SKIP() << "wrote " << path;
+    }
+    std::ifstream in(path);
+    ASSERT_TRUE(in) << "missing " << path << " (UPDATE_GOLDEN=1 writes it)";
+    std::vector<uint8_t> golden;
+    for (std::string hex; in >> hex;) golden.push_back(static_cast<uint8_t>(std::stoi(hex, nullptr, 16)));
+    ASSERT_EQ(golden.size(), recorded.size());
+    for (size_t i = 0; i < golden.size(); ++i)
+        ASSERT_EQ(recorded[i], golden[i]) << "pass " << i / (4 * s.Width * s.Height) << " x " << i / 4 % s.Width
+                                          << " y " << i / 4 / s.Width % s.Height << " channel " << i % 4;
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryEffect, Equivalence, testing::ValuesIn(rows()),
