@@ -61,25 +61,20 @@ TEST_F(Ingestion, ReadoutIsTheMeanRateOverUpToTwentyIntervalsAndTheRingWrapsAfte
     EXPECT_EQ(std::make_tuple(p.s.sourceFrames[0][1], p.s.sourceFrames[1][1]), std::make_tuple(61, 2));
 }
 
-TEST_F(Ingestion, HalfSizeCopiesTheTopLeftCornerOfTheCameraBuffer) {
-    setup_size_params(p.s, kHalfSize, false);
-    for (int y = 0; y < p.s.LargeHeight; ++y)
-        for (int x = 0; x < p.s.LargeWidth; ++x)
-            p.s.srcData[y * p.s.LargeSrcRowBytes + 4 * x + 1] = static_cast<uint8_t>(10 * y + x);
-    for (int i = 0; i < 3; ++i) deliver_at(i);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(p.slot_pixel(0, x, y)[1], 10 * y + x);
-}
-
-TEST_F(Ingestion, SizeChangeEmptiesTheRingButKeepsTheReadoutWindow) {
+// A size change empties the ring and the planes but keeps the readout's window; at half size
+// the ring takes the top-left corner of the camera buffer.
+TEST_F(Ingestion, SizeChangeEmptiesTheRingAndHalfSizeTakesTheTopLeftCorner) {
     for (int i = 0; i < 10; ++i) deliver_at(100 * i);
     std::fill(p.s.fBuffer, p.s.fBuffer + 4 * p.s.planeFloats, 3.0f);
     setup_size_params(p.s, kHalfSize, false);
     EXPECT_EQ(std::make_tuple(p.s.Depth, p.s.SFIndex), std::make_tuple(0, 0));
     EXPECT_TRUE(std::all_of(p.s.fBuffer, p.s.fBuffer + 4 * p.s.planeFloats, [](float f) { return f == 0; }));
+    for (int i = 0; i < 32 * 4; ++i) p.s.srcData[i] = static_cast<uint8_t>(i);  // red of (x, y): 32y + 4x + 1
     deliver_at(1000);
     // 8 stored frames at 200, 300, ..., 900: the window still starts at the first, T = 200.
     EXPECT_DOUBLE_EQ(readouts.back(), 8 * 1000.0 / (1000 - 200));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(p.slot_pixel(0, x, y)[1], 32 * y + 4 * x + 1);
 }
 
 TEST(ViewInit, SeedsThePhasesAndMirrors) {
