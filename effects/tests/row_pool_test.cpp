@@ -11,43 +11,38 @@
 
 namespace {
 
-struct PoolCase {
-    int threads, rows;
-};
-void PrintTo(const PoolCase& c, std::ostream* os) { *os << c.threads << " threads, " << c.rows << " rows"; }
+class RowPoolBands : public testing::TestWithParam<std::pair<int, int>> {};  // threads, rows
 
-class RowPoolBands : public testing::TestWithParam<PoolCase> {};
-
-// Every row exactly once, in at most threads() contiguous bands, the first on the caller, and
-// every band's writes seen when run returns; so again over many jobs in a row, where a lost
-// wake-up or an early return would show.
+// Every row exactly once, in at most threads() non-empty bands, the first on the caller, every
+// band's writes seen when run returns; so again over many jobs in a row, where a lost wake-up or
+// an early return would show.
 TEST_P(RowPoolBands, CoverEveryRowOnceWithTheFirstBandOnTheCaller) {
-    const PoolCase c = GetParam();
-    RowPool pool(c.threads);
-    ASSERT_EQ(pool.threads(), std::clamp(c.threads, 1, RowPool::kMaxThreads));
+    const auto [threads, rows] = GetParam();
+    RowPool pool(threads);
+    ASSERT_EQ(pool.threads(), std::clamp(threads, 1, RowPool::kMaxThreads));
     for (int job = 0; job < 300; ++job) {
-        std::vector<int> seen(c.rows, 0);
-        std::vector<std::pair<int, int>> bands;  // first row (-1: empty band), on the caller
+        std::vector<int> seen(rows, 0);
+        std::vector<std::pair<int, bool>> bands;  // first row (-1: none), on the caller
         std::mutex m;
         const std::thread::id caller = std::this_thread::get_id();
-        pool.run(c.rows, [&](int y0, int y1) {
+        pool.run(rows, [&](int y0, int y1) {
             for (int y = y0; y < y1; ++y) ++seen[y];  // bands are disjoint: no lock needed
             std::lock_guard<std::mutex> lock(m);
             bands.emplace_back(y0 < y1 ? y0 : -1, std::this_thread::get_id() == caller);
         });
-        ASSERT_EQ(seen, std::vector<int>(c.rows, 1)) << "job " << job;
+        ASSERT_EQ(seen, std::vector<int>(rows, 1)) << "job " << job;
         ASSERT_LE(static_cast<int>(bands.size()), pool.threads());
-        ASSERT_TRUE(std::none_of(bands.begin(), bands.end(), [](auto b) { return b.first < 0; }));
-        ASSERT_EQ(std::count(bands.begin(), bands.end(), std::pair{0, 1}), c.rows > 0) << "first band on the caller";
+        ASSERT_EQ(std::count_if(bands.begin(), bands.end(), [](auto b) { return b.first < 0; }), 0);
+        ASSERT_EQ(std::count(bands.begin(), bands.end(), std::pair{0, true}), rows > 0);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     ThreadsAndRows, RowPoolBands,
-    testing::Values(PoolCase{0, 5}, PoolCase{1, 7}, PoolCase{2, 0}, PoolCase{2, 1}, PoolCase{2, 1080},
-                    PoolCase{3, 2}, PoolCase{3, 7}, PoolCase{8, 7}, PoolCase{8, 1080}, PoolCase{1000, 3}),
-    [](const testing::TestParamInfo<PoolCase>& i) {
-        return std::to_string(i.param.threads) + "Threads" + std::to_string(i.param.rows) + "Rows";
+    testing::ValuesIn(std::vector<std::pair<int, int>>{
+        {0, 5}, {1, 7}, {2, 0}, {2, 1}, {2, 1080}, {3, 2}, {3, 7}, {8, 7}, {8, 1080}, {1000, 3}}),
+    [](const auto& i) {
+        return std::to_string(i.param.first) + "Threads" + std::to_string(i.param.second) + "Rows";
     });
 
 }  // namespace

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
+#include "ingest.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "frame_history.h"
-#include "ingest.h"
 #include "testkit.h"
 
 namespace {
@@ -37,8 +38,8 @@ TEST_F(Ingestion, NothingWithoutACameraAndTheFirstTwoDeliveriesAreDropped) {
     deliver_at(20);
     EXPECT_EQ(std::make_tuple(p.s.Depth, p.v.timeFrames, redraws), std::make_tuple(0, 0, 0));
     deliver_at(30);
-    EXPECT_EQ(std::make_tuple(p.s.Depth, p.s.SFIndex, p.v.timeFrames, redraws), std::make_tuple(1, 1, 1, 1));
-    EXPECT_TRUE(readouts.empty());
+    EXPECT_EQ(std::make_tuple(p.s.Depth, p.s.SFIndex, p.v.timeFrames, redraws, readouts.size()),
+              std::make_tuple(1, 1, 1, 1, 0u));
     deliver_at(30);
     EXPECT_TRUE(std::isinf(readouts.at(0))) << "no time elapsed";
 }
@@ -50,15 +51,17 @@ TEST_F(Ingestion, ReadoutIsTheMeanRateOverUpToTwentyIntervalsAndTheRingWrapsAfte
     deliver_at(0);
     auto T = [](int k) { return static_cast<uint32_t>(1000 + 30 * k + k * k); };
     for (int k = 1; k <= 61; ++k) {
-        p.fill_camera(1, static_cast<uint8_t>(k), 0, 0);
+        p.s.srcData[1] = static_cast<uint8_t>(k);
         deliver_at(T(k));
-        ASSERT_EQ(std::make_tuple(p.s.Depth, p.s.SFIndex), std::make_tuple(std::min(k, 60), k % 60));
+        ASSERT_EQ(std::make_tuple(p.s.Depth, p.s.SFIndex),
+                  std::make_tuple(std::min(k, 60), k % 60));
     }
     EXPECT_DOUBLE_EQ(readouts[0], 1000.0 / (T(2) - T(1)));
     EXPECT_DOUBLE_EQ(readouts[18], 19 * 1000.0 / (T(20) - T(1)));
     EXPECT_DOUBLE_EQ(readouts[19], 20 * 1000.0 / (T(21) - T(1)));
     EXPECT_DOUBLE_EQ(readouts[20], 20 * 1000.0 / (T(22) - T(2)));
-    EXPECT_EQ(std::make_tuple(p.s.sourceFrames[0][1], p.s.sourceFrames[1][1]), std::make_tuple(61, 2));
+    EXPECT_EQ(std::make_tuple(p.s.sourceFrames[0][1], p.s.sourceFrames[1][1]),
+              std::make_tuple(61, 2));
 }
 
 // A size change empties the ring and the planes but keeps the readout's window; at half size
@@ -68,8 +71,10 @@ TEST_F(Ingestion, SizeChangeEmptiesTheRingAndHalfSizeTakesTheTopLeftCorner) {
     std::fill(p.s.fBuffer, p.s.fBuffer + 4 * p.s.planeFloats, 3.0f);
     setup_size_params(p.s, kHalfSize, false);
     EXPECT_EQ(std::make_tuple(p.s.Depth, p.s.SFIndex), std::make_tuple(0, 0));
-    EXPECT_TRUE(std::all_of(p.s.fBuffer, p.s.fBuffer + 4 * p.s.planeFloats, [](float f) { return f == 0; }));
-    for (int i = 0; i < 32 * 4; ++i) p.s.srcData[i] = static_cast<uint8_t>(i);  // red of (x, y): 32y + 4x + 1
+    EXPECT_TRUE(std::all_of(p.s.fBuffer, p.s.fBuffer + 4 * p.s.planeFloats,
+                            [](float f) { return f == 0; }));
+    // The camera's red of (x, y) is 32y + 4x + 1.
+    for (int i = 0; i < 32 * 4; ++i) p.s.srcData[i] = static_cast<uint8_t>(i);
     deliver_at(1000);
     // 8 stored frames at 200, 300, ..., 900: the window still starts at the first, T = 200.
     EXPECT_DOUBLE_EQ(readouts.back(), 8 * 1000.0 / (1000 - 200));
@@ -85,7 +90,8 @@ TEST(ViewInit, SeedsThePhasesAndMirrors) {
     init_view_state(s, v, 1733500000);
     srand48(1733500000);
     for (int oc : {s.Oc11, s.Oc12, s.Oc21, s.Oc22}) EXPECT_EQ(oc, lrand48() % 360);
-    EXPECT_EQ(std::make_tuple(v.mirrorMode, v.timeFrames, v.frameTimeIndex), std::make_tuple(true, 0, 0));
+    EXPECT_EQ(std::make_tuple(v.mirrorMode, v.timeFrames, v.frameTimeIndex),
+              std::make_tuple(true, 0, 0));
 }
 
 }  // namespace

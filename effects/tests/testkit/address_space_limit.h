@@ -6,7 +6,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cstddef>
 #include <fstream>
 
 namespace testkit {
@@ -22,8 +21,6 @@ public:
         setrlimit(RLIMIT_AS, &lowered);
     }
     ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &before_); }
-    AddressSpaceLimit(const AddressSpaceLimit&) = delete;
-    AddressSpaceLimit& operator=(const AddressSpaceLimit&) = delete;
 
 private:
     rlimit before_{};

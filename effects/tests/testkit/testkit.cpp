@@ -33,20 +33,13 @@ Pipeline::~Pipeline() {
     release_pipeline(s);
 }
 
-void Pipeline::fill_camera(uint8_t a, uint8_t r, uint8_t g, uint8_t b) {
-    const uint8_t px[4] = {a, r, g, b};
-    for (size_t i = 0; i < camera_.size(); i += 4) std::memcpy(&camera_[i], px, 4);
-}
-
 void Pipeline::random_camera(std::mt19937& rng) {
     for (uint8_t& b : camera_) b = static_cast<uint8_t>(rng());
 }
 
 void Pipeline::deliver() {
-    if (v.count < 2) v.count = 2;
-    ViewCallbacks cb;
-    cb.clock = [] { return 0u; };
-    ingest_frame(s, v, cb);
+    v.count = std::max(v.count, 2);
+    ingest_frame(s, v, ViewCallbacks{[] { return 0u; }, {}, {}});
 }
 
 void Pipeline::random_ring(std::mt19937& rng, int depth) {
@@ -90,7 +83,7 @@ uint8_t Pipeline::out(int x, int y, int c) const {
 
 bool Pipeline::guards_intact() const {
     const uint8_t* g = s.bitmap->data + static_cast<size_t>(s.bitmap->rowBytes) * s.bitmap->height;
-    return std::all_of(g, g + kGuardBytes, [](uint8_t b) { return b == 0xEE; });
+    return std::count(g, g + kGuardBytes, 0xEE) == kGuardBytes;
 }
 
 std::vector<uint8_t> Pipeline::output_bytes() const {
@@ -102,27 +95,23 @@ std::vector<uint8_t> Pipeline::output_bytes() const {
     return b;
 }
 
-std::vector<ErrorSpy::Call>& ErrorSpy::calls() {
-    static std::vector<Call> c;
-    return c;
-}
-
 // The text is "<message>" or "<message>\n<error code> = <code>", then perhaps a blank line and
 // the cause.
 ErrorSpy::ErrorSpy() {
     calls().clear();
-    set_error_msg_backend([](const char* key) { return std::string(key); },
-                          [](const std::string&, const std::string& text, const std::string&) {
-                              const size_t blank = std::min(text.find("\n\n"), text.size());
-                              const std::string head = text.substr(0, blank);
-                              const size_t nl = head.find('\n');
-                              calls().push_back(
-                                  {head.substr(0, nl),
-                                   static_cast<int16_t>(nl == std::string::npos ? 0 : std::stoi(head.substr(head.rfind('=') + 1))),
-                                   blank < text.size() ? text.substr(blank + 2) : ""});
-                          });
+    set_error_msg_backend(
+        [](const char* key) { return std::string(key); },
+        [](const std::string&, const std::string& text, const std::string&) {
+            const size_t blank = std::min(text.find("\n\n"), text.size());
+            const size_t nl = text.find('\n');
+            const int code = nl < blank ? std::stoi(text.substr(text.rfind(" = ", blank) + 3)) : 0;
+            calls().push_back({text.substr(0, std::min(nl, blank)), static_cast<int16_t>(code),
+                               blank < text.size() ? text.substr(blank + 2) : ""});
+        });
 }
 
-ErrorSpy::~ErrorSpy() { set_error_msg_backend(nullptr, nullptr); }
+ErrorSpy::~ErrorSpy() {
+    set_error_msg_backend(nullptr, nullptr);
+}
 
 }  // namespace testkit

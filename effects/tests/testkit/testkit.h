@@ -27,8 +27,6 @@ public:
     PipelineState s;
     ViewState v;
 
-    // Fills the camera buffer with one colour, alpha included.
-    void fill_camera(uint8_t a, uint8_t r, uint8_t g, uint8_t b);
     // Fills the camera buffer with random bytes.
     void random_camera(std::mt19937& rng);
     // Stores the camera buffer into the ring as the ingestion does, skipping the two dropped
@@ -69,14 +67,19 @@ public:
         int16_t code;
         std::string cause;  // the alert's second part, "" when it has none
     };
-    static std::vector<Call>& calls();
+    static std::vector<Call>& calls() {
+        static std::vector<Call> c;
+        return c;
+    }
 };
 
 // A grabber that records the calls made to it and fails where asked.
 class RecordingGrabber : public Grabber {
 public:
     int16_t stop() override { return call("stop", stopStatus); }
-    int16_t setChannelBounds(const Rect16& b) override { return lastBounds = b, call("bounds", boundsStatus); }
+    int16_t setChannelBounds(const Rect16& b) override {
+        return lastBounds = b, call("bounds", boundsStatus);
+    }
     int16_t startPreview() override { return call("start", startStatus); }
 
     std::vector<std::string> calls;
