@@ -46,8 +46,7 @@ TEST_P(CameraSizeRule, CapsTheHeightAndKeepsTheProportions) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cameras, CameraSizeRule,
-    ::testing::Values(SizeRuleCase{"Vga", 640, 480, 480, 640, 480},
-                      SizeRuleCase{"Hd720At480", 1280, 720, 480, 853, 480},
+    ::testing::Values(SizeRuleCase{"Hd720At480", 1280, 720, 480, 853, 480},
                       SizeRuleCase{"Hd1080At720", 1920, 1080, 720, 1280, 720},
                       SizeRuleCase{"Hd720At1080", 1280, 720, 1080, 1280, 720},
                       SizeRuleCase{"Uhd2160AtOwn", 3840, 2160, kNativeMaxHeight, 3840, 2160},
