@@ -24,12 +24,13 @@ const char* const kNames[7] = {"Plain", "Wave", "Exposure", "Trace", "Delay", "S
 
 struct Row {
     int mode, largeWidth, largeHeight, depth, size = kFullSize;  // mode -1: the plain picture
+    bool edges = false;  // only 0 and 255 in the ring, the planes and the frames that arrive
 };
 
 std::string row_name(const Row& r) {
     return std::string(kNames[r.mode + 1]) + "_" + std::to_string(r.largeWidth) + "x" +
            std::to_string(r.largeHeight) + (r.depth < kHistorySlots ? "Filling" : "") +
-           (r.size == kHalfSize ? "Half" : "");
+           (r.size == kHalfSize ? "Half" : "") + (r.edges ? "Edges" : "");
 }
 void PrintTo(const Row& r, std::ostream* os) {
     *os << row_name(r);
@@ -42,7 +43,8 @@ std::vector<Row> rows() {
             for (int h : {1, 2, 7}) rows.push_back({mode, w, h, kHistorySlots});
         for (int w : {1, 5, 22}) rows.push_back({mode, w, 1080, kHistorySlots});
         rows.insert(rows.end(),
-                    {{mode, 5, 2, 2}, {mode, 22, 7, 13}, {mode, 853, 14, 31, kHalfSize}});
+                    {{mode, 5, 2, 2}, {mode, 22, 7, 13}, {mode, 853, 14, 31, kHalfSize},
+                     {mode, 853, 3, kHistorySlots, kFullSize, true}});
     }
     return rows;
 }
@@ -53,6 +55,11 @@ std::unique_ptr<testkit::Pipeline> make(const Row& r, bool scalar) {
     auto p = std::make_unique<testkit::Pipeline>(r.largeWidth, r.largeHeight, r.size);
     PipelineState& s = p->s;
     p->randomise(77 * r.mode + r.largeWidth + r.largeHeight, r.depth);
+    const size_t ringBytes = static_cast<size_t>(s.srcRowBytes) * s.Height * kHistorySlots;
+    for (size_t i = 0; r.edges && i < ringBytes; ++i)
+        s.sourceFrames[0][i] = s.sourceFrames[0][i] & 0x80 ? 0xFF : 0;
+    for (size_t i = 0; r.edges && i < 4 * s.planeFloats; ++i)
+        s.fBuffer[i] = s.fBuffer[i] < 127.5f ? 0.0f : 255.0f;
     for (int y = 0; scalar && y < s.Height; ++y)
         for (int i = 0; i < 4 * s.Width; ++i)
             s.bitmap->data[y * s.bitmap->rowBytes + i] ^= i % 4 == 3 ? 0 : 0xFF;
@@ -110,7 +117,8 @@ TEST_P(Equivalence, ThreadsAndVectorStepsGiveTheBytesOfOneScalarThread) {
         // The next frame arrives, as the ingestion stores it.
         for (int y = 0; y < s.Height; ++y) {
             uint8_t* row = sca->slot_pixel(s.SFIndex, 0, y);
-            for (int i = 0; i < s.srcRowBytes; ++i) row[i] = static_cast<uint8_t>(rng());
+            for (int i = 0; i < s.srcRowBytes; ++i)
+                row[i] = static_cast<uint8_t>(r.edges ? (rng() & 1) * 255 : rng());
             for (auto& p : vec) std::memcpy(p->slot_pixel(s.SFIndex, 0, y), row, s.srcRowBytes);
         }
         const int next = (s.SFIndex + 1) % kHistorySlots,
