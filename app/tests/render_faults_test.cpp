@@ -106,10 +106,8 @@ RenderRun render(const std::vector<std::string>& args, const std::string& input 
 // n frames of the test pattern, w x h A, R, G, B pixels, back to back.
 std::string frames(int w, int h, int n) {
     std::string out;
-    for (int k = 0; k < n; ++k) {
-        const Bytes b = pattern_picture(k, w, h);
-        out.append(b.begin(), b.end());
-    }
+    for (int k = 0; k < n; ++k)
+        for (const uint8_t b : pattern_picture(k, w, h)) out += static_cast<char>(b);
     return out;
 }
 
@@ -130,10 +128,8 @@ protected:
     std::string clip(int w, int h, int n) const {
         return write(std::to_string(w) + "x" + std::to_string(h) + ".argb", frames(w, h, n));
     }
-    const std::string dir = [] {
-        char tmpl[] = "/tmp/wobble-render-XXXXXX";
-        return std::string(mkdtemp(tmpl));
-    }();
+    char tmpl[26] = "/tmp/wobble-render-XXXXXX";  // a directory of the test's own
+    const std::string dir = mkdtemp(tmpl);
 };
 
 struct PictureCase {
@@ -210,9 +206,8 @@ TEST_F(RenderFaults, ExposureOfAWhiteClipBrightensByFives) {
     ASSERT_EQ(render({"--raw-size=8x4", "--effect=exposure", "--size=full", in, out}).status, 0);
     const Bytes got = read(out);
     ASSERT_EQ(got.size(), 3u * 8 * 4 * 3);
-    EXPECT_EQ(got[0], 5);
-    EXPECT_EQ(got[8 * 4 * 3], 10);
-    EXPECT_EQ(got[2 * 8 * 4 * 3 + 17], 15);
+    // A byte of each of the three pictures.
+    EXPECT_EQ(Bytes({got[0], got[8 * 4 * 3], got[2 * 8 * 4 * 3 + 17]}), Bytes({5, 10, 15}));
 }
 
 // The seed alone fixes the pictures of a random effect: the same on one or three threads and
@@ -339,22 +334,18 @@ TEST_P(RenderInterrupted, KeepsThePicturesSoFarInOutputPart) {
     const RenderRun r = render({"--quiet", "--threads", "2", "--raw-size", "16x8", "--effect",
                                 "normal", "-", out},
                                frames(16, 8, c.frames), c.signal, c.toWorker);
+    const bool drawn = c.frames > 3;
     EXPECT_EQ(r.status, 128 + c.signal) << r.said;
-    EXPECT_FALSE(fs::exists(out));
-    if (c.frames < 4) {
-        EXPECT_NE(r.said.find("no output written"), std::string::npos) << r.said;
-        EXPECT_FALSE(fs::exists(part));
-        return;
-    }
-    EXPECT_NE(r.said.find("interrupted after 3 pictures; they are in " + part), std::string::npos)
+    EXPECT_NE(r.said.find(drawn ? "interrupted after 3 pictures; they are in " + part
+                                : "no output written"),
+              std::string::npos)
         << r.said;
-    if (fs::path(out).extension() == ".rgb") {
-        EXPECT_EQ(read(part).size(), 3u * 8 * 4 * 3);
-    } else {
-        std::string error;
-        EXPECT_EQ(decode_movie(part, error), 3) << error;
-        EXPECT_EQ(read_movie(part).durations, (std::vector<int64_t>{40, 40, 40}));
-    }
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(fs::exists(part), drawn);
+    // Three pictures kept; in a movie each lasts 1/15 s, since raw input has no times.
+    const bool rgb = fs::path(out).extension() == ".rgb";
+    EXPECT_TRUE(!drawn || !rgb || read(part).size() == 3u * 8 * 4 * 3);
+    EXPECT_TRUE(!drawn || rgb || read_movie(part).durations == std::vector<int64_t>({40, 40, 40}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -376,6 +367,5 @@ TEST_F(RenderFaults, AFullDiskFailsTheRunAndLeavesNothing) {
                                 clip(64, 48, 40), out}, "", 0, false, 100 * 1024);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.said.find("write error"), std::string::npos) << r.said;
-    EXPECT_FALSE(fs::exists(out));
-    EXPECT_FALSE(fs::exists(out + ".part"));
+    EXPECT_FALSE(fs::exists(out) || fs::exists(out + ".part"));
 }

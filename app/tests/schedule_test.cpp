@@ -33,9 +33,9 @@ protected:
         return c.effectEnabled ? c.selectedRow * 3 + c.selectedColumn + 1 : 0;
     }
     // The effects shown after each of `seconds` ticks, a digit each.
-    std::string tick(int seconds) {
+    std::string tick(size_t seconds) {
         std::string shownAfter;
-        for (int i = 0; i < seconds; ++i) {
+        for (size_t i = 0; i < seconds; ++i) {
             controller->timerFireMethod();
             shownAfter += static_cast<char>('0' + shown());
         }
@@ -85,9 +85,8 @@ std::string every_effect_for_ten_seconds() {
 // value of another shape, or with fewer good rows than effects, gives the default.
 TEST_P(StoredSchedule, RunsAsStored) {
     runFromRow(GetParam().start);
-    std::string shownAfter(1, static_cast<char>('0' + shown()));
-    shownAfter += tick(static_cast<int>(GetParam().shown.size()) - 1);
-    EXPECT_EQ(shownAfter, GetParam().shown);
+    const std::string atOk(1, static_cast<char>('0' + shown()));  // before the ticks
+    EXPECT_EQ(atOk + tick(GetParam().shown.size() - 1), GetParam().shown);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -193,8 +192,7 @@ TEST(ScheduleGerman, TheSheetAndItsMenuItemSpeakGerman) {
     QTranslator german;
     ASSERT_TRUE(german.load(QLocale(QLocale::German, QLocale::Germany), "app", "_", ":/i18n"));
     QCoreApplication::installTranslator(&german);
-    TimerSheet sheet;
-    EXPECT_EQ(sheet.windowTitle(), "Effektplan");
+    EXPECT_EQ(TimerSheet().windowTitle(), "Effektplan");
     EffectSchedule schedule;
     ScheduleTableModel model(&schedule);
     EXPECT_EQ(model.headerData(duration_column(), Qt::Horizontal).toString(), "Sekunden");
