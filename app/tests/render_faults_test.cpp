@@ -323,6 +323,8 @@ INSTANTIATE_TEST_SUITE_P(
         Said{"UnknownQuality", "--quality superb {lavfi} {mov}", 2, "unknown quality 'superb'"},
         Said{"NoLosslessJpeg", "--quality lossless {lavfi} {mov}", 2, "has no lossless quality"},
         Said{"CompressorForRgb", "--codec png {lavfi} {rgb}", 2, "apply to movie outputs only"},
+        Said{"NotALoopbackDevice", "--frames 5 {lavfi} v4l2:/dev/null", 2,
+             "/dev/null: not a V4L2 device; load the v4l2loopback module: sudo modprobe"},
         Said{"LoopIntoAFile", "--loop {lavfi} {rgb}", 2, "--loop applies to virtual camera"}),
     [](const auto& info) { return std::string(info.param.name); });
 
