@@ -2,6 +2,8 @@
 #include "camera_test_support.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <thread>
 
@@ -33,6 +35,19 @@ bool idle_until_delivery(CaptureState& c, CountingReceiver& r, std::chrono::mill
         reader->waitDecoded(reader->stats().decoded + 1, std::chrono::milliseconds(50));
     }
     return false;
+}
+
+std::unique_ptr<AvInput> open_clip(const std::string& path, bool live) {
+    int status = 0;
+    std::string error;
+    std::unique_ptr<AvInput> in = AvInput::open(path, live, status, error);
+    if (in && (in->findStreamInfo() != 0 || in->openVideo() != 0)) in.reset();
+    return in;
+}
+
+std::vector<char> file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), {});
 }
 
 TempDir::TempDir() {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,15 @@ private:
 bool idle_until_delivery(CaptureState& c, CountingReceiver& r,
                          std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
+class AvInput;
 class CameraReader;
 class SeqGrabber;
+
+// The input at path opened as the render tool opens it (live: as the camera does), its stream
+// information read and its video decoder open; null when any of it fails.
+std::unique_ptr<AvInput> open_clip(const std::string& path, bool live = false);
+// The bytes of the file at path.
+std::vector<char> file_bytes(const std::string& path);
 
 // A camera started as the live program starts it: set-up, bitmaps, the working size, callback,
 // preview.
