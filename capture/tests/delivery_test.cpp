@@ -25,38 +25,35 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void save(const std::string& path, const std::vector<char>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // The clips of the tests: a generated one of 10 pictures, 70 x 46 (an odd number of columns at
 // half size), and damaged copies of one of 20 PNG pictures, 64 x 48, one packet each.
 bool write_clips(const TempDir& dir) {
     const ClipSettings plain{.path = dir.path("clip.mov"), .width = 70, .height = 46, .fps = 100};
-    const ClipSettings png{.path = dir.path("clip.nut"),
-                           .codec = "png",
-                           .pixelFormat = "rgba",
-                           .frames = 20,
-                           .fps = 100};
+    ClipSettings png{.path = dir.path("clip.nut"), .codec = "png", .pixelFormat = "rgba"};
+    png.frames = 20;
+    png.fps = 100;
     if (!write_clip(plain).empty() || !write_clip(png).empty()) return false;
     const std::vector<char> bytes = file_bytes(png.path);
-    std::vector<char> d = bytes;
-    for (size_t i = d.size() / 2; i < d.size() / 2 + 300; ++i) d[i] = static_cast<char>(i * 37);
-    save(dir.path("corrupt.nut"), d);
-    save(dir.path("truncated.nut"), {bytes.begin(), bytes.begin() + bytes.size() * 6 / 10});
-    save(dir.path("header.nut"), {bytes.begin(), bytes.begin() + 40});
-    // The first half of the 5th to the 14th picture: ten bad pictures in a row.
     const std::string sig = "\x89PNG";
-    std::vector<size_t> at;
+    std::vector<size_t> at;  // where each picture starts, then the end
     for (auto i = std::search(bytes.begin(), bytes.end(), sig.begin(), sig.end()); i != bytes.end();
          i = std::search(i + 1, bytes.end(), sig.begin(), sig.end()))
         at.push_back(static_cast<size_t>(i - bytes.begin()));
-    if (at.size() < 15) return false;
-    d = bytes;
-    for (size_t k = 4; k < 14; ++k)
-        for (size_t i = at[k]; i < (at[k] + at[k + 1]) / 2; ++i) d[i] = static_cast<char>(i * 37);
-    save(dir.path("bad-run.nut"), d);
+    at.push_back(bytes.size());
+    if (at.size() != 21) return false;
+    // The first `keep` bytes, with the first half of the pictures from `first` to `last` spoilt.
+    const auto save = [&](const char* name, size_t keep, size_t first, size_t last) {
+        std::vector<char> d(bytes.begin(), bytes.begin() + keep);
+        for (size_t k = first; k < last; ++k)
+            for (size_t i = at[k]; i < (at[k] + at[k + 1]) / 2; ++i)
+                d[i] = static_cast<char>(i * 37);
+        std::ofstream(dir.path(name), std::ios::binary).write(d.data(), std::streamsize(d.size()));
+    };
+    save("corrupt.nut", bytes.size(), 10, 11);
+    save("truncated.nut", bytes.size() * 6 / 10, 0, 0);
+    save("header.nut", 40, 0, 0);
+    save("bad-run.nut", bytes.size(), 4, 14);  // ten bad pictures in a row
+    save("garbage.nut", bytes.size(), 0, 20);  // nothing decodable
     return true;
 }
 
@@ -75,6 +72,7 @@ struct SourceCase {
     int width, height;             // of the camera buffer; 0 when the source cannot be opened
     std::string alert{}, cause{};  // then the alert and its cause
     const char* locale = "C";      // the user's locale while it is opened
+    int pictures = 25;             // delivered in a row; 0: it ends at once, without a failure
 };
 void PrintTo(const SourceCase& k, std::ostream* os) {
     *os << k.name;
@@ -132,14 +130,16 @@ TEST_P(Source, GivesPicturesOrSaysWhyNot) {
         EXPECT_FALSE(opened);
         ASSERT_EQ(alerts(), std::vector<std::string>{k.alert});
         EXPECT_EQ(ErrorSpy::calls()[0].cause, in_clips(k.cause));
-        EXPECT_EQ(cam.s.grabber, nullptr);
         return;
     }
     ASSERT_TRUE(opened) << ::testing::PrintToString(alerts());
     EXPECT_EQ(cam.s.LargeWidth, k.width);
     EXPECT_EQ(cam.s.LargeHeight, k.height);
     // Files start over at their end and skip what they cannot decode.
-    for (int i = 0; i < 25; ++i) ASSERT_TRUE(idle_until_delivery(cam.c, cam.view)) << i;
+    for (int i = 0; i < k.pictures; ++i) ASSERT_TRUE(idle_until_delivery(cam.c, cam.view)) << i;
+    // A file with nothing decodable ends instead of starting over until it fails.
+    cam.c.theSeqGrabber->reader()->waitDecoded(k.pictures + 1, 20s);
+    EXPECT_EQ(cam.c.theSeqGrabber->lastError(), "");
     EXPECT_TRUE(alerts().empty());
 }
 
@@ -152,6 +152,7 @@ INSTANTIATE_TEST_SUITE_P(Each, Source, ::testing::ValuesIn(std::vector<SourceCas
     {"CorruptFile", "@corrupt.nut", 64, 48},
     {"TruncatedFile", "@truncated.nut", 64, 48},
     {"TenBadPicturesInARow", "@bad-run.nut", 64, 48},
+    {"NothingDecodable", "@garbage.nut", 64, 48, "", "", "C", 0},
     {"DemoUnderDecimalComma", "demo", 640, 480, "", "", "de_DE.UTF-8"},
     {"DecimalGraphUnderDecimalComma", "lavfi:testsrc2=size=64x48:rate=50.5", 64, 48, "", "",
      "fr_FR.UTF-8"},
