@@ -125,6 +125,43 @@ INSTANTIATE_TEST_SUITE_P(Settings, VirtualCameraStored,
                                            StoredRow{"Garbage", "maybe", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The window asked for the camera on the command line, on an empty runtime directory.
+class VirtualCameraNoDaemon : public WindowTest {
+protected:
+    void SetUp() override {
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+        qunsetenv("PIPEWIRE_REMOTE");
+        controller.virtualCameraArgument = std::make_unique<std::string>("");
+        testing::internal::CaptureStderr();
+        WindowTest::SetUp();
+    }
+    void TearDown() override {
+        WindowTest::TearDown();
+        oldRuntime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", oldRuntime);
+    }
+    QTemporaryDir runtime;
+    const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+};
+
+// Without a daemon the window runs as ever; the item is off, disabled and says why, and so does
+// the program, once.
+TEST_F(VirtualCameraNoDaemon, TheWindowRunsAndSaysSoOnce) {
+    const int status = launch([&] {
+        EXPECT_TRUE(testcam::wait_until([&] { return view->picturesDrawn() >= 10; }));
+        QCoreApplication::exit(0);
+    });
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 0);
+    size_t times = 0;
+    for (size_t at = 0; (at = said.find("no PipeWire daemon is reachable", at)) != said.npos; ++at)
+        ++times;
+    EXPECT_EQ(times, 1u) << said;
+    const QAction* item = controller.virtualCameraMenuItem;
+    ASSERT_NE(item, nullptr);
+    EXPECT_FALSE(item->isEnabled() || item->isChecked() || item->toolTip().isEmpty());
+    EXPECT_EQ(controller.virtualCamera, nullptr);
+}
+
 // The render tool's pictures reach the consumer as the .rgb output has them, every one; with
 // --loop the input starts over: a clip of 15 frames (12 pictures) gives 37 pictures for 40
 // frames, of which the consumer takes 30.
