@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "render_interrupt.h"
 
+#include <pthread.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <csignal>
 
 namespace {
@@ -11,15 +13,24 @@ namespace {
 volatile std::sig_atomic_t g_interrupt = 0;
 struct sigaction g_formerInt {
 }, g_formerTerm{};
+// The thread that reads the input and must see its read cut short.
+pthread_t g_main;
 
+// The system hands a signal sent to the process to any thread that does not block it: one of the
+// render pool's, or an encoder's or decoder's own. Passed on to the main thread, it cuts short a
+// read that would otherwise wait for input that never comes.
 extern "C" void on_interrupt(int sig) {
+    const int saved = errno;
     g_interrupt = sig;
+    if (!pthread_equal(pthread_self(), g_main)) pthread_kill(g_main, sig);
+    errno = saved;
 }
 
 }  // namespace
 
 RenderInterrupt::RenderInterrupt() {
     g_interrupt = 0;
+    g_main = pthread_self();
     struct sigaction sa {};
     sa.sa_handler = on_interrupt;
     sigemptyset(&sa.sa_mask);

@@ -4,8 +4,9 @@
 
 #include <string>
 
-// Installs the handlers for the length of one run and puts the former ones back afterwards. No
-// SA_RESTART: a read waiting on standard input returns at once.
+// Installs the handlers for the length of one run and puts the former ones back afterwards; made
+// on the thread that reads the input. No SA_RESTART: a read waiting on standard input returns at
+// once, whichever thread the signal was delivered to.
 class RenderInterrupt {
 public:
     RenderInterrupt();

@@ -20,6 +20,6 @@ export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$here/ubsan.supp"
 cd build-sanitize
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j"$(nproc)" --repeat until-pass:2 "$@"
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j"$(nproc)" --timeout 300 --repeat until-pass:2 "$@"
 fi
-exec ctest --output-on-failure -j"$(nproc)" --repeat until-pass:2 "$@"
+exec ctest --output-on-failure -j"$(nproc)" --timeout 300 --repeat until-pass:2 "$@"

@@ -8,6 +8,6 @@ cd build
 # daemon and session manager of their own, which a loaded machine now and then starts too slowly.
 # A real fault fails both times.
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j"$(nproc)" --repeat until-pass:2 "$@"
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j"$(nproc)" --timeout 300 --repeat until-pass:2 "$@"
 fi
-exec ctest --output-on-failure -j"$(nproc)" --repeat until-pass:2 "$@"
+exec ctest --output-on-failure -j"$(nproc)" --timeout 300 --repeat until-pass:2 "$@"

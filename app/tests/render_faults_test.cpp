@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -38,10 +39,26 @@ bool reading_standard_input(pid_t pid) {
     return number == std::to_string(SYS_read) && fd == "0x0";
 }
 
+// A thread of the child other than its main one that does not block `signal`; 0 if none.
+pid_t thread_taking(pid_t pid, int signal) {
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+        const pid_t tid = std::stoi(task.path().filename().string());
+        std::ifstream status(task.path() / "status");
+        for (std::string line; tid != pid && std::getline(status, line);) {
+            if (line.rfind("SigBlk:", 0) == 0 &&
+                !((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1))
+                return tid;
+        }
+    }
+    return 0;
+}
+
 // Runs `wobblescope render args...` with `input` on its standard input. With a signal given, the
 // input pipe stays open: once the program has read all of it and waits for more, it gets the
-// signal.
-RenderRun render(const std::vector<std::string>& args, const std::string& input, int signal = 0) {
+// signal, sent to the process or, with `toWorker`, to one of its other threads. A program still
+// running 15 s later is killed.
+RenderRun render(const std::vector<std::string>& args, const std::string& input, int signal = 0,
+                 bool toWorker = false) {
     int in[2], err[2];
     if (pipe(in) != 0 || pipe(err) != 0) return {};
     const pid_t pid = fork();
@@ -58,6 +75,7 @@ RenderRun render(const std::vector<std::string>& args, const std::string& input,
     }
     close(in[0]);
     close(err[1]);
+    std::atomic<bool> ended{false};
     std::thread writer([&] {
         for (size_t done = 0; done < input.size();) {
             const ssize_t n = write(in[1], input.data() + done, input.size() - done);
@@ -73,7 +91,12 @@ RenderRun render(const std::vector<std::string>& args, const std::string& input,
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             if (ioctl(in[1], FIONREAD, &unread) != 0) unread = 0;
         }
-        kill(pid, signal);
+        const pid_t worker = toWorker ? thread_taking(pid, signal) : 0;
+        EXPECT_TRUE(worker || !toWorker) << "no thread but the main one takes the signal";
+        worker ? syscall(SYS_tgkill, pid, worker, signal) : kill(pid, signal);
+        for (int i = 0; i < 1500 && !ended; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!ended) kill(pid, SIGKILL);
     });
     RenderRun r;
     char buf[4096];
@@ -81,6 +104,7 @@ RenderRun render(const std::vector<std::string>& args, const std::string& input,
         if (n < 0) break;
         r.said.append(buf, static_cast<size_t>(n));
     }
+    ended = true;
     writer.join();
     if (signal) close(in[1]);
     close(err[0]);
@@ -123,6 +147,7 @@ struct SignalCase {
     const char* name;
     int signal;
     const char* output;
+    bool toWorker;  // delivered to a thread other than the one reading the input
     friend void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -134,8 +159,9 @@ class RenderInterrupted : public RenderFaults, public ::testing::WithParamInterf
 TEST_P(RenderInterrupted, KeepsThePicturesSoFarInOutputPart) {
     const SignalCase& c = GetParam();
     const std::string out = path(c.output);
-    const RenderRun r = render({"--quiet", "--raw-size", "16x8", "--effect", "normal", "-", out},
-                               frames(16, 8, 6), c.signal);
+    const RenderRun r = render({"--quiet", "--threads", "2", "--raw-size", "16x8", "--effect",
+                                "normal", "-", out},
+                               frames(16, 8, 6), c.signal, c.toWorker);
     EXPECT_EQ(r.status, 128 + c.signal) << r.said;
     EXPECT_NE(r.said.find("interrupted after 3 pictures; they are in " + out + ".part"),
               std::string::npos)
@@ -151,10 +177,12 @@ TEST_P(RenderInterrupted, KeepsThePicturesSoFarInOutputPart) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, RenderInterrupted,
-                         ::testing::Values(SignalCase{"SigintRgb", SIGINT, "out.rgb"},
-                                           SignalCase{"SigtermRgb", SIGTERM, "out.rgb"},
-                                           SignalCase{"SigintMovie", SIGINT, "out.mov"},
-                                           SignalCase{"SigtermMovie", SIGTERM, "out.mov"}),
+                         ::testing::Values(SignalCase{"SigintRgb", SIGINT, "out.rgb", false},
+                                           SignalCase{"SigtermRgb", SIGTERM, "out.rgb", false},
+                                           SignalCase{"SigintMovie", SIGINT, "out.mov", false},
+                                           SignalCase{"SigtermMovie", SIGTERM, "out.mov", false},
+                                           SignalCase{"SigtermToAWorker", SIGTERM, "out.rgb", true},
+                                           SignalCase{"SigintToAWorker", SIGINT, "out.mov", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RenderFaults, ASignalBeforeAnyPictureLeavesNothing) {
