@@ -1,38 +1,62 @@
 // SPDX-License-Identifier: MIT
-// Choosing, losing and getting back the camera in the real window, with the real camera layer.
+// Choosing, losing and getting back the camera, and choosing the processing resolution, in the
+// real window on the real camera layer: each choice reopens the camera.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
 #include <QMessageBox>
-#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTranslator>
 #include <fstream>
+#include <map>
+#include <optional>
 
+#include "address_space_limit.h"
 #include "error_alert.h"
+#include "row_pool.h"
+#include "settings_store.h"
 #include "v4l2_devices.h"
 #include "window_fixture.h"
 
 namespace {
 
+// The window on the real camera layer, with a settings file of its own holding `stored`.
+class RealCamera : public WindowTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.filePath("settings"));
+        QCoreApplication::setOrganizationName(QStringLiteral("WobblescopeTests"));
+        for (const auto& [key, value] : stored) QSettings().setValue(key, value);
+        WindowTest::SetUp();
+        view->cameraProcs = CameraProcs{};
+    }
+    // Waits for `n` more pictures drawn.
+    bool drawsMore(long long n) {
+        const long long drawn = view->picturesDrawn();
+        return testcam::wait_until([&] { return view->picturesDrawn() >= drawn + n; }, 60000);
+    }
+    QTemporaryDir dir;
+    std::map<QString, QVariant> stored;
+};
+
 // Answers the next critical alert with the button labelled `answer`, keeping what it showed.
 struct AlertAnswer {
-    explicit AlertAnswer(QString answer) : answer(std::move(answer)) {
-        QObject::connect(&poll, &QTimer::timeout, [this] {
+    explicit AlertAnswer(const QString& answer) {
+        QObject::connect(&poll, &QTimer::timeout, [this, answer] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box) return;
             poll.stop();
             text = box->text();
-            for (QAbstractButton* b : box->buttons()) {
-                buttons.append(b->text());
-                if (b->text() == this->answer) b->click();
-            }
+            for (QAbstractButton* b : box->buttons()) buttons.append(b->text());
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == answer) b->click();
         });
         poll.start(5);
     }
-    QString answer, text;
+    QString text;
     QStringList buttons;
     QTimer poll;
 };
@@ -45,51 +69,36 @@ std::string menu_texts(const QMenu* menu) {
     return out.join('|').toStdString();
 }
 
-}  // namespace
-
-class CameraChoice : public WindowTest {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        QSettings::setDefaultFormat(QSettings::IniFormat);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.filePath("settings"));
-        QCoreApplication::setOrganizationName(QStringLiteral("WobblescopeTests"));
-        WindowTest::SetUp();
-        view->cameraProcs = CameraProcs{};  // the real camera layer
-    }
-    QTemporaryDir dir;
-};
-
 struct StartCase {
     const char* name;
     std::string source;  // --camera; "" for none
     QString stored;      // the camera remembered from the last run
     QString answer;      // the button pressed
     int status;
-    QStringList buttons;
     QString cause;
 };
+void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 
-void PrintTo(const StartCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class StartWithoutCamera : public CameraChoice, public ::testing::WithParamInterface<StartCase> {};
+class StartWithoutCamera : public RealCamera, public ::testing::WithParamInterface<StartCase> {
+    void SetUp() override {
+        if (!GetParam().stored.isEmpty()) stored["camera"] = GetParam().stored;
+        RealCamera::SetUp();
+    }
+};
 
 TEST_P(StartWithoutCamera, OffersTheDemoUnlessACameraWasAskedFor) {
     const StartCase& row = GetParam();
     if (row.source.empty() && !list_v4l2_devices().empty()) GTEST_SKIP() << "a camera is here";
     install_error_alert();
     capture.cameraSource = row.source;
-    if (!row.stored.isEmpty()) QSettings().setValue("camera", row.stored);
     AlertAnswer alert(row.answer);
     const int status = launch([&] {
-        EXPECT_TRUE(testcam::wait_until([&] { return view->picturesDrawn() >= 3; }));
+        EXPECT_TRUE(drawsMore(3));
         controller.window->close();
     });
     set_error_msg_backend(nullptr, nullptr);
     EXPECT_EQ(status, row.status);
-    EXPECT_EQ(alert.buttons, row.buttons);
+    EXPECT_EQ(alert.buttons.join('|'), row.source.empty() ? "Use Demo Scene|Quit" : "OK");
     EXPECT_EQ(alert.text, "OpenDefaultComponent SeqGrabComponentType\n\n" + row.cause);
     EXPECT_EQ(capture.cameraSource, row.status == 0 ? "demo" : row.source);
     EXPECT_EQ(QSettings().value("camera").toString(), row.stored) << "a start does not store";
@@ -98,16 +107,15 @@ TEST_P(StartWithoutCamera, OffersTheDemoUnlessACameraWasAskedFor) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, StartWithoutCamera,
     ::testing::Values(
-        StartCase{"UseDemoScene", "", "", "Use Demo Scene", 0, {"Use Demo Scene", "Quit"},
-                  "no camera found"},
-        StartCase{"Quit", "", "", "Quit", 1, {"Use Demo Scene", "Quit"}, "no camera found"},
+        StartCase{"UseDemoScene", "", "", "Use Demo Scene", 0, "no camera found"},
+        StartCase{"Quit", "", "", "Quit", 1, "no camera found"},
         StartCase{"RememberedCameraGone", "", "/dev/video9", "Use Demo Scene", 0,
-                  {"Use Demo Scene", "Quit"}, "/dev/video9: No such file or directory"},
-        StartCase{"AskedForCamera", "/dev/video9", "", "OK", 1, {"OK"},
+                  "/dev/video9: No such file or directory"},
+        StartCase{"AskedForCamera", "/dev/video9", "", "OK", 1,
                   "/dev/video9: No such file or directory"}),
-    [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(CameraChoice, MenuFollowsPluggedCamerasAndAFailingOneKeepsTheOld) {
+TEST_F(RealCamera, MenuFollowsPluggedCamerasAndAFailingOneKeepsTheOld) {
     const QString devices = dir.filePath("dev");
     ASSERT_TRUE(QDir().mkpath(devices));
     // Plain files stand in for device nodes, and their first line for the card's name.
@@ -129,15 +137,13 @@ TEST_F(CameraChoice, MenuFollowsPluggedCamerasAndAFailingOneKeepsTheOld) {
         // A node that is no camera after all: the alert says why, the old camera goes on.
         menu->actions().first()->trigger();
         afterFailure = menu_texts(menu);
-        const long long drawn = view->picturesDrawn();
-        EXPECT_TRUE(testcam::wait_until([&] { return view->picturesDrawn() > drawn + 3; }));
+        EXPECT_TRUE(drawsMore(3));
         std::remove(node.c_str());
         EXPECT_TRUE(testcam::wait_until([&] { return menu->actions().size() == 4; }));
         unplugged = menu_texts(menu);
         menu->actions().first()->trigger();  // Demo Scene
         afterDemo = menu_texts(menu);
-        const long long demoDrawn = view->picturesDrawn();
-        EXPECT_TRUE(testcam::wait_until([&] { return view->picturesDrawn() > demoDrawn + 3; }));
+        EXPECT_TRUE(drawsMore(3));
         controller.window->close();
     });
     EXPECT_EQ(status, 0);
@@ -153,14 +159,12 @@ TEST_F(CameraChoice, MenuFollowsPluggedCamerasAndAFailingOneKeepsTheOld) {
     EXPECT_EQ(QSettings().value("camera").toString(), "demo");
 }
 
-TEST_F(CameraChoice, SourceThatEndsIsShownAsGoneAndResumesByItself) {
-    // The source ends after half a second, as a camera pulled out; reopened, it plays again.
+// A source that ends, as a camera pulled out, is shown as gone and plays again once reopened.
+TEST_F(RealCamera, SourceThatEndsIsShownAsGoneAndResumesByItself) {
     capture.cameraSource = "lavfi:testsrc2=size=64x48:rate=30:duration=0.5";
-    bool shownLost = false;
-    QString readout;
+    QString readout = "not lost";
     const int status = launch([&] {
         EXPECT_TRUE(testcam::wait_until([&] { return view->property("cameraLost").toBool(); }));
-        shownLost = view->property("cameraLost").toBool();
         readout = view->fpsText->text();
         const long long drawn = view->picturesDrawn();
         EXPECT_TRUE(testcam::wait_until([&] {
@@ -169,51 +173,85 @@ TEST_F(CameraChoice, SourceThatEndsIsShownAsGoneAndResumesByItself) {
         controller.window->close();
     });
     EXPECT_EQ(status, 0);
-    EXPECT_TRUE(shownLost);
     EXPECT_EQ(readout, QString::fromUtf8("\u2014"));
     EXPECT_TRUE(testcam::camera().alerts.empty());
 }
 
-TEST_F(CameraChoice, NewTextsSpeakGerman) {
-    QTranslator german;
-    ASSERT_TRUE(german.load(QLocale(QLocale::German), "app", "_", ":/i18n"));
-    QCoreApplication::installTranslator(&german);
-    controller.rebuildCameraMenu();
-    const QString items = QString::fromStdString(menu_texts(controller.cameraMenu));
-    const QString overlay = QCoreApplication::translate(
-        "MyMovieView", "Camera disconnected \u2014 waiting for it to come back");
-    const std::string noCamera = catalogue_lookup("no camera found");
-    const std::string notADevice = catalogue_lookup("not a video device");
-    const std::string noVideo = catalogue_lookup("has no video stream");
-    const QString useDemo = Controller::tr("Use Demo Scene"), quit = Controller::tr("Quit");
-    QCoreApplication::removeTranslator(&german);
-    EXPECT_EQ(items, QString::fromUtf8("Demoszene|Videodatei öffnen ...")) << items.toStdString();
-    EXPECT_EQ(overlay, QString::fromUtf8("Kamera getrennt \u2014 warte, bis sie wieder da ist"));
-    EXPECT_EQ(noCamera, "keine Kamera gefunden");
-    EXPECT_EQ(notADevice, "kein Videogerät");
-    EXPECT_EQ(noVideo, "hat keinen Videostrom");
-    EXPECT_EQ(useDemo, "Demoszene verwenden");
-    EXPECT_EQ(quit, "Beenden");
+struct ResolutionCase {
+    const char* name;
+    const char* size;          // the camera's
+    int stored, chosen;        // lines remembered and chosen in the View menu; 0 for none
+    bool fullSize;
+    unsigned spareMB;          // address space for the choice, or the start when none; 0: all
+    int lines, width, height;  // what the camera then gives: lines kept, camera pixels
+    std::string alert;         // the alert's beginning; "" for none
+};
+void PrintTo(const ResolutionCase& c, std::ostream* os) { *os << c.name; }
+
+class Resolution : public RealCamera, public ::testing::WithParamInterface<ResolutionCase> {
+    void SetUp() override {
+        if (GetParam().stored) stored[settings_key::maxHeight] = GetParam().stored;
+        RealCamera::SetUp();
+    }
+};
+
+// A View menu item reaches the camera and the working size and is remembered; one whose blocks
+// cannot be had shows the allocation alert and the old resolution goes on, and one remembered
+// that cannot be had at start gives 480 lines.
+TEST_P(Resolution, ReachesTheCameraAndIsRememberedOrFallsBackWhenItCannotBeHad) {
+    const ResolutionCase& row = GetParam();
+    const auto item = [&](int lines) {
+        for (QAction* a : {ui->actionResolution480, ui->actionResolution720,
+                           ui->actionResolution1080, ui->actionResolutionNative})
+            if (a->property("lines").toInt() == lines) return a;
+        return static_cast<QAction*>(nullptr);
+    };
+    capture.cameraSource = std::string("lavfi:testsrc2=rate=30:size=") + row.size;
+    view->sizeSwitch->setChecked(row.fullSize);
+    EXPECT_EQ(capture.maxHeight, row.stored ? row.stored : 480);
+    ASSERT_TRUE(item(capture.maxHeight)->isChecked());
+    std::optional<testkit::AddressSpaceLimit> limit;
+    if (row.spareMB && !row.chosen) limit.emplace(size_t{row.spareMB} << 20);
+    int remembered = row.lines;
+    const int status = launch([&] {
+        EXPECT_TRUE(drawsMore(3));
+        if (row.spareMB && row.chosen) limit.emplace(size_t{row.spareMB} << 20);
+        if (row.chosen) item(row.chosen)->trigger();
+        EXPECT_TRUE(drawsMore(5));
+        limit.reset();
+        if (row.chosen) remembered = QSettings().value(settings_key::maxHeight, 480).toInt();
+        controller.window->close();
+    });
+    EXPECT_EQ(status, 0);
+    std::string alerts;
+    for (const testcam::Alert& a : testcam::camera().alerts) alerts += a.text.substr(0, row.alert.size());
+    EXPECT_EQ(alerts, row.alert);
+    EXPECT_EQ(capture.maxHeight, row.lines);
+    EXPECT_EQ(pipeline.LargeWidth, row.width);
+    EXPECT_EQ(pipeline.LargeHeight, row.height);
+    const QSize working = row.fullSize ? QSize(row.width, row.height) : QSize(row.width / 2, row.height / 2);
+    EXPECT_EQ(QSize(pipeline.Width, pipeline.Height), working);
+    EXPECT_EQ(view->shownPicture().size(), working);
+    EXPECT_TRUE(item(row.lines)->isChecked());
+    EXPECT_EQ(remembered, row.lines) << "remembered while the camera ran";
+    EXPECT_EQ(QSettings().value(QLatin1String(settings_key::maxHeight)).toInt(), row.lines);
+    EXPECT_EQ(pipeline.pool ? pipeline.pool->threads() : 0, default_thread_count());
 }
 
-// The whole program under a locale that writes decimals with a comma: the demo scene opens and
-// runs, and no alert is raised (each would also be written to standard error).
-TEST(WholeProgram, DemoSceneRunsUnderGermanAndFrenchLocales) {
-    for (const char* locale : {"de_DE.UTF-8", "fr_FR.UTF-8"}) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LANG", locale);
-        env.insert("LC_ALL", locale);
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.start(WOBBLESCOPE_BIN, {"--camera", "demo"});
-        ASSERT_TRUE(p.waitForStarted());
-        p.waitForFinished(3000);  // runs until stopped, unless it fails
-        const bool running = p.state() == QProcess::Running;
-        p.kill();
-        p.waitForFinished();
-        const QByteArray err = p.readAllStandardError();
-        EXPECT_TRUE(running) << locale << ": " << err.toStdString();
-        EXPECT_FALSE(err.contains("Wobblescope:")) << locale << ": " << err.toStdString();
-    }
-}
+// The camera's own resolution of a 2160-line camera at full size needs some 2.4 GB, at half size
+// some 600 MB.
+INSTANTIATE_TEST_SUITE_P(
+    Items, Resolution,
+    ::testing::Values(
+        ResolutionCase{"Lines480", "2560x1440", 1080, 480, false, 0, 480, 853, 480, ""},
+        ResolutionCase{"Lines720", "2560x1440", 480, 720, false, 0, 720, 1280, 720, ""},
+        ResolutionCase{"Lines1080", "2560x1440", 480, 1080, false, 0, 1080, 1920, 1080, ""},
+        ResolutionCase{"CamerasOwn", "2560x1440", 480, 2160, false, 0, 2160, 2560, 1440, ""},
+        ResolutionCase{"NoMemoryForTheChoice", "3840x2160", 0, 2160, true, 1024, 480, 853, 480,
+                       "memory allocation for sourceFrames[0 ..]\n\nThere is not enough free "
+                       "memory for pictures of this size. (3840 x 2160, 1899 MB)"},
+        ResolutionCase{"NoMemoryForTheRememberedAtStart", "3840x2160", 2160, 0, false, 400, 480,
+                       853, 480, "memory allocation for sourceFrames[0 ..]"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

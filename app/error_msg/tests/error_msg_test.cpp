@@ -7,49 +7,34 @@ namespace {
 
 std::string german(const char* key) {
     const std::string k = key;
-    if (k == "error code") return "Fehlercode";
-    if (k == "SGStop") return "Kamera anhalten";
-    return k;
-}
-
-TEST(ErrorMsgText, MessageAloneWhenTheCodeIsZero) {
-    EXPECT_EQ(error_msg_text("malloc for source", 0, nullptr), "malloc for source");
-}
-
-TEST(ErrorMsgText, CodeLineWithTheLookedUpWords) {
-    EXPECT_EQ(error_msg_text("SGStop", -9405, nullptr), "SGStop\nerror code = -9405");
-    EXPECT_EQ(error_msg_text("SGStop", 7, german), "Kamera anhalten\nFehlercode = 7");
-    EXPECT_EQ(error_msg_text("unknown key", 1, german), "unknown key\nFehlercode = 1");
-}
-
-TEST(ErrorMsgText, CauseIsTheSecondPartAfterABlankLine) {
-    EXPECT_EQ(error_msg_text("OpenDefaultComponent SeqGrabComponentType", 0, nullptr,
-                             "/dev/video9: No such file or directory"),
-              "OpenDefaultComponent SeqGrabComponentType\n\n/dev/video9: No such file or directory");
-    EXPECT_EQ(error_msg_text("SGStop", 7, german, "demo: ended"),
-              "Kamera anhalten\nFehlercode = 7\n\ndemo: ended");
-    EXPECT_EQ(error_msg_text("SGStop", 7, german, ""), "Kamera anhalten\nFehlercode = 7");
+    return k == "error code" ? "Fehlercode" : k == "SGStop" ? "Kamera anhalten" : k;
 }
 
 std::vector<std::string> g_shown;
 
-TEST(ErrorMsg, EveryAlertIsAlsoOneLineOnStandardError) {
-    ::testing::internal::CaptureStderr();
-    error_msg("OpenDefaultComponent SeqGrabComponentType", 0, "lavfi:x: No such filter: 'x'\n");
-    error_msg("SGStop", -9405);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "Error in Wobblescope: OpenDefaultComponent SeqGrabComponentType (error code = 0): "
-              "lavfi:x: No such filter: 'x' \n"
-              "Error in Wobblescope: SGStop (error code = -9405)\n");
+// The alert's text: the message, the code's line unless it is 0, the cause after a blank line.
+TEST(ErrorMsg, TextHasTheLookedUpWordsCodeAndCause) {
+    EXPECT_EQ(error_msg_text("malloc for source", 0, nullptr, ""), "malloc for source");
+    EXPECT_EQ(error_msg_text("unknown key", 1, german), "unknown key\nFehlercode = 1");
+    EXPECT_EQ(error_msg_text("OpenDefaultComponent", 0, nullptr, "/dev/video9: gone"),
+              "OpenDefaultComponent\n\n/dev/video9: gone");
+    EXPECT_EQ(error_msg_text("SGStop", 7, german, "demo: ended"),
+              "Kamera anhalten\nFehlercode = 7\n\ndemo: ended");
 }
 
-TEST(ErrorMsg, ShowsTitleTextAndButtonThroughTheBackend) {
-    set_error_msg_backend(german, [](const std::string& title, const std::string& text, const std::string& button) {
-        g_shown = {title, text, button};
-    });
-    error_msg("SGStop", 3);
+// Each alert goes to the backend and, in one line, to standard error.
+TEST(ErrorMsg, ShowsTheAlertThroughTheBackendAndAsOneLineOnStandardError) {
+    set_error_msg_backend(german, [](const std::string& title, const std::string& text,
+                                     const std::string& button) { g_shown = {title, text, button}; });
+    ::testing::internal::CaptureStderr();
+    error_msg("SGStop", -9405, "lavfi:x: No such filter: 'x'\n");
+    const std::string err = ::testing::internal::GetCapturedStderr();
     set_error_msg_backend(nullptr, nullptr);
-    EXPECT_EQ(g_shown, (std::vector<std::string>{"Error in Wobblescope", "Kamera anhalten\nFehlercode = 3", "OK"}));
+    EXPECT_EQ(err, "Error in Wobblescope: Kamera anhalten (Fehlercode = -9405): lavfi:x: No such "
+                   "filter: 'x' \n");
+    EXPECT_EQ(g_shown, (std::vector<std::string>{"Error in Wobblescope",
+                                                 "Kamera anhalten\nFehlercode = -9405\n\nlavfi:x: "
+                                                 "No such filter: 'x'\n", "OK"}));
 }
 
 }  // namespace
