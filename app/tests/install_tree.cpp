@@ -25,18 +25,37 @@ int run(const std::string& command, std::string& out) {
 }
 
 TEST(InstallTree, HoldsAProgramThatRunsAndFilesThatPassTheirValidators) {
-    const fs::path prefix = fs::temp_directory_path() / ("wobblescope-install-" + std::to_string(getpid()));
-    const auto file = [&](const char* relative) { return "\"" + (prefix / relative).string() + "\""; };
+    const fs::path prefix =
+        fs::temp_directory_path() / ("wobblescope-install-" + std::to_string(getpid()));
+    const auto file = [&](const char* relative) {
+        return "\"" + (prefix / relative).string() + "\"";
+    };
     std::string out;
-    ASSERT_EQ(run(std::string("\"") + CMAKE_COMMAND + "\" --install \"" + BUILD_DIR + "\" --prefix " +
-                      file(""), out), 0) << out;
+    ASSERT_EQ(run(std::string("\"") + CMAKE_COMMAND + "\" --install \"" + BUILD_DIR +
+                      "\" --prefix " + file(""),
+                  out),
+              0)
+        << out;
     EXPECT_EQ(run(file("bin/wobblescope") + " --version", out), 0) << out;
     EXPECT_EQ(out.rfind("wobblescope ", 0), 0u) << out;
-    EXPECT_TRUE(fs::is_regular_file(prefix / "share/icons/hicolor/scalable/apps/org.wobblescope.Wobblescope.svg"));
-    EXPECT_EQ(run("desktop-file-validate " + file("share/applications/org.wobblescope.Wobblescope.desktop"), out), 0) << out;
+    EXPECT_TRUE(fs::is_regular_file(
+        prefix / "share/icons/hicolor/scalable/apps/org.wobblescope.Wobblescope.svg"));
+    EXPECT_EQ(run("desktop-file-validate " +
+                      file("share/applications/org.wobblescope.Wobblescope.desktop"),
+                  out),
+              0)
+        << out;
     EXPECT_EQ(out.find("error"), std::string::npos) << out;
-    EXPECT_EQ(run("appstreamcli validate --no-net " + file("share/metainfo/org.wobblescope.Wobblescope.metainfo.xml"), out), 0) << out;
-    EXPECT_EQ(run("MANWIDTH=80 MAN_KEEP_STDERR=1 man --warnings -l " + file("share/man/man1/wobblescope.1") + " | col -b", out), 0) << out;
+    EXPECT_EQ(run("appstreamcli validate --no-net " +
+                      file("share/metainfo/org.wobblescope.Wobblescope.metainfo.xml"),
+                  out),
+              0)
+        << out;
+    EXPECT_EQ(run("MANWIDTH=80 MAN_KEEP_STDERR=1 man --warnings -l " +
+                      file("share/man/man1/wobblescope.1") + " | col -b",
+                  out),
+              0)
+        << out;
     EXPECT_EQ(out.find("warning"), std::string::npos) << out;
     for (const char* topic : {"wobblescope render", "--camera SOURCE", "Ctrl+S"})
         EXPECT_NE(out.find(topic), std::string::npos) << topic;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include <gtest/gtest.h>
-
 #include "error_msg.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -24,17 +24,21 @@ TEST(ErrorMsg, TextHasTheLookedUpWordsCodeAndCause) {
 
 // Each alert goes to the backend and, in one line, to standard error.
 TEST(ErrorMsg, ShowsTheAlertThroughTheBackendAndAsOneLineOnStandardError) {
-    set_error_msg_backend(german, [](const std::string& title, const std::string& text,
-                                     const std::string& button) { g_shown = {title, text, button}; });
+    set_error_msg_backend(
+        german, [](const std::string& title, const std::string& text, const std::string& button) {
+            g_shown = {title, text, button};
+        });
     ::testing::internal::CaptureStderr();
     error_msg("SGStop", -9405, "lavfi:x: No such filter: 'x'\n");
     const std::string err = ::testing::internal::GetCapturedStderr();
     set_error_msg_backend(nullptr, nullptr);
-    EXPECT_EQ(err, "Error in Wobblescope: Kamera anhalten (Fehlercode = -9405): lavfi:x: No such "
-                   "filter: 'x' \n");
+    EXPECT_EQ(err,
+              "Error in Wobblescope: Kamera anhalten (Fehlercode = -9405): lavfi:x: No such "
+              "filter: 'x' \n");
     EXPECT_EQ(g_shown, (std::vector<std::string>{"Error in Wobblescope",
                                                  "Kamera anhalten\nFehlercode = -9405\n\nlavfi:x: "
-                                                 "No such filter: 'x'\n", "OK"}));
+                                                 "No such filter: 'x'\n",
+                                                 "OK"}));
 }
 
 }  // namespace
