@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -52,18 +53,17 @@ std::string menu_texts(const QMenu* menu) {
 struct StartCase {
     const char* name;
     std::string source;  // --camera; "" for none
-    QString stored;      // the camera remembered from the last run
+    const char* stored;  // the camera remembered from the last run
     QString answer;      // the button pressed
     int status;
-    QString alert;  // its text and buttons
+    std::string alert;    // its text and buttons
+    bool german = false;  // under a German locale
+    friend void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 };
-void PrintTo(const StartCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class StartWithoutCamera : public RealCamera, public ::testing::WithParamInterface<StartCase> {
     void SetUp() override {
-        if (!GetParam().stored.isEmpty()) stored["camera"] = GetParam().stored;
+        if (*GetParam().stored) stored["camera"] = GetParam().stored;
         RealCamera::SetUp();
     }
 };
@@ -72,6 +72,7 @@ TEST_P(StartWithoutCamera, OffersTheDemoUnlessACameraWasAskedFor) {
     const StartCase& row = GetParam();
     if (row.source.empty() && !list_v4l2_devices().empty()) GTEST_SKIP() << "a camera is here";
     install_error_alert();
+    QTranslator* german = row.german ? install_translation(QLocale(QLocale::German)) : nullptr;
     capture.cameraSource = row.source;
     QString alert;
     QTimer poll;  // answers the alert box
@@ -90,10 +91,11 @@ TEST_P(StartWithoutCamera, OffersTheDemoUnlessACameraWasAskedFor) {
         controller.window->close();
     });
     set_error_msg_backend(nullptr, nullptr);
+    delete german;  // and the catalogue is gone
     EXPECT_EQ(status, row.status);
-    EXPECT_EQ(alert, "OpenDefaultComponent SeqGrabComponentType\n\n" + row.alert);
+    EXPECT_EQ(alert.toStdString(), "OpenDefaultComponent SeqGrabComponentType\n\n" + row.alert);
     EXPECT_EQ(capture.cameraSource, row.status == 0 ? "demo" : row.source);
-    EXPECT_EQ(QSettings().value("camera").toString(), row.stored) << "a start does not store";
+    EXPECT_EQ(QSettings().value("camera").toString().toStdString(), row.stored) << "not stored";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -101,6 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StartCase{"UseDemoScene", "", "", "Use Demo Scene", 0,
                                 "no camera found|Use Demo Scene|Quit"},
                       StartCase{"Quit", "", "", "Quit", 1, "no camera found|Use Demo Scene|Quit"},
+                      StartCase{"GermanQuit", "", "", "Beenden", 1,
+                                "keine Kamera gefunden|Demoszene verwenden|Beenden", true},
                       StartCase{"RememberedCameraGone", "", "/dev/video9", "Use Demo Scene", 0,
                                 "/dev/video9: No such file or directory|Use Demo Scene|Quit"},
                       StartCase{"AskedForCamera", "/dev/video9", "", "OK", 1,
@@ -175,10 +179,8 @@ struct ResolutionCase {
     unsigned spareMB;          // address space for the choice, or for the start when none; 0: all
     int lines, width, height;  // what the camera then gives: lines kept, pixels
     std::string alert = {};    // the alert's beginning; "" for none
+    friend void PrintTo(const ResolutionCase& c, std::ostream* os) { *os << c.name; }
 };
-void PrintTo(const ResolutionCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class Resolution : public RealCamera, public ::testing::WithParamInterface<ResolutionCase> {
     void SetUp() override {

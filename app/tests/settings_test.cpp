@@ -45,10 +45,8 @@ struct Garbage {
     std::string name;
     const char* key;
     QVariant value;
+    friend void PrintTo(const Garbage& g, std::ostream* os) { *os << g.name; }
 };
-void PrintTo(const Garbage& g, std::ostream* os) {
-    *os << g.name;
-}
 
 class SettingsGarbage : public ::testing::TestWithParam<Garbage> {};
 
@@ -100,27 +98,25 @@ protected:
             s.setValue(key, QByteArray("\xff\xfe garbage"));
         s.setValue("TimerArray", "1 10 2 5");
     }
-    // The remembered state as the window shows it.
+    // The effect, then 1 or 0 for: effect choice open, Normal (switch, menu item), mirror (mode,
+    // menu item), Full Size (switch, menu item), countdown.
     std::string shown() {
         const Ui::MainWindow& ui = *controller->ui;
-        return "effect " +
-               std::to_string(view->deformMode->selectedRow() * 3 +
-                              view->deformMode->selectedColumn()) +
-               (view->deformMode->isEnabled() ? " choice" : "") +
-               (view->normalSwitch->isChecked() ? " normal" : "") +
-               (ui.normalMenuItem->isChecked() ? " normalItem" : "") +
-               (view->viewState()->mirrorMode ? " mirror" : "") +
-               (ui.actionMirror->isChecked() ? " mirrorItem" : "") +
-               (view->sizeSwitch->isChecked() ? " full" : "") +
-               (ui.actionFullSize->isChecked() ? " fullItem" : "") +
-               (ui.actionSnapshotCountdown->isChecked() ? " countdown" : "");
+        const EffectMatrix& m = *view->deformMode;
+        std::string s = std::to_string(m.selectedRow() * 3 + m.selectedColumn()) + " ";
+        for (bool on : {m.isEnabled(), view->normalSwitch->isChecked(),
+                        ui.normalMenuItem->isChecked(), view->viewState()->mirrorMode != 0,
+                        ui.actionMirror->isChecked(), view->sizeSwitch->isChecked(),
+                        ui.actionFullSize->isChecked(), ui.actionSnapshotCountdown->isChecked()})
+            s += on ? '1' : '0';
+        return s;
     }
 };
 
 // Garbage gives the defaults without an alert; what is chosen then comes back at the next start,
 // and the schedule is left as it was.
 TEST_F(RememberedWindow, StartsWithTheDefaultsOnGarbageAndGivesBackWhatWasChosen) {
-    EXPECT_EQ(shown(), "effect 0 choice mirror mirrorItem");
+    EXPECT_EQ(shown(), "0 10011000");
     EXPECT_TRUE(capture.cameraSource.empty());
     EXPECT_TRUE(recorded_alerts().empty());
     view->deformMode->selectCellAtRow(1, 1);
@@ -133,7 +129,7 @@ TEST_F(RememberedWindow, StartsWithTheDefaultsOnGarbageAndGivesBackWhatWasChosen
     ViewState again;
     load_interface_file(*controller, pipeline, again, capture);
     view = controller->myMovieView;
-    EXPECT_EQ(shown(), "effect 4 normal normalItem full fullItem countdown");
+    EXPECT_EQ(shown(), "4 01100111");
     EXPECT_EQ(QSettings().value("TimerArray").toString(), "1 10 2 5");
 }
 

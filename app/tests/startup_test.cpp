@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Start-up in its fixed order and failures at each step, the language chosen by the locale, the
-// frame loop under an alert, the end by a signal, and the command line of the program.
+// Start-up in its fixed order and failures at each step, the frame loop under an alert, the end by
+// a signal, and the command line of the program.
 #include <QImage>
-#include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTranslator>
 #include <csignal>
 #include <functional>
 
-#include "error_alert.h"
 #include "movie_reader.h"
 #include "recording.h"
 #include "signal_quit.h"
@@ -21,19 +18,46 @@ struct StartCase {
     const char* name;
     bool testcam::Camera::*fail;  // the step made to fail; null for none
     std::string seen;             // the camera's calls, the alerts, the status, the camera timer
+    friend void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 };
-void PrintTo(const StartCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class StartUp : public WindowTest, public ::testing::WithParamInterface<StartCase> {};
 
+std::function<void()> g_alertOpen;  // what the stand-in alert box does while it is open
+
 // The camera comes up in its fixed order and the camera timer drives the frames until Quit; a
 // step that fails shows its alert and the program ends with status 1, without a camera timer.
+// An alert raised inside a render pass holds the frame loop while its box's own event loop runs:
+// the camera gets no idle time and the ring stays where it was.
 TEST_P(StartUp, BringsTheCameraUpInOrderOrShowsTheStepThatFailed) {
     if (GetParam().fail) testcam::camera().*GetParam().fail = true;
+    uint8_t recording = 1;
+    view->setRecordingHook(&recording, [&](const uint8_t*, int) {
+        recording = 0;
+        error_msg("AddMediaSample for Video", -2014);
+        return true;
+    });
+    const auto now = [&] {
+        return std::to_string(testcam::camera().calls.size()) + " calls, ring at " +
+               std::to_string(pipeline.SFIndex);
+    };
+    std::string before, after;
+    g_alertOpen = [&] {
+        int ticks = 0;
+        QTimer* timer = view->findChild<QTimer*>("cameraTimer");
+        if (!timer) return;
+        before = now();
+        QObject::connect(timer, &QTimer::timeout, view, [&] { ++ticks; });
+        EXPECT_TRUE(testcam::wait_until([&] { return ticks >= 3; }));
+        after = now();
+    };
+    set_error_msg_backend(
+        nullptr, [](const std::string& title, const std::string& text, const std::string& button) {
+            testcam::spy_alert(title, text, button);
+            g_alertOpen();
+        });
     const int status = launch([&] {
-        EXPECT_TRUE(testcam::wait_until([&] { return view->picturesDrawn() >= 3; }));
+        EXPECT_TRUE(testcam::wait_until([&] { return !recording && view->picturesDrawn() >= 5; }));
         ui->actionQuit->trigger();
     });
     std::string seen;
@@ -45,6 +69,8 @@ TEST_P(StartUp, BringsTheCameraUpInOrderOrShowsTheStepThatFailed) {
     seen += "| status " + std::to_string(status) + " | " +
             (timer ? std::to_string(timer->interval()) + " ms" : "no timer");
     EXPECT_EQ(seen, GetParam().seen);
+    EXPECT_EQ(after, before) << "the camera got idle time while the alert was open";
+    EXPECT_FALSE(alert_is_shown());
     if (GetParam().fail) return;
     EXPECT_TRUE(testcam::camera().timerRanAtStart);
     EXPECT_EQ(timer->timerType(), Qt::PreciseTimer);
@@ -54,8 +80,10 @@ TEST_P(StartUp, BringsTheCameraUpInOrderOrShowsTheStepThatFailed) {
 INSTANTIATE_TEST_SUITE_P(
     EachStep, StartUp,
     ::testing::Values(
-        StartCase{"AllSucceed", nullptr,
-                  "setup_camera install_grab_complete start_camera camera_idle | status 0 | 33 ms"},
+        StartCase{
+            "AllSucceed", nullptr,
+            "setup_camera install_grab_complete start_camera camera_idle | Error in "
+            "Wobblescope: AddMediaSample for Video\nerror code = -2014 [OK] | status 0 | 33 ms"},
         StartCase{"SetupCamera", &testcam::Camera::failSetup,
                   "setup_camera | Error in Wobblescope: OpenDefaultComponent SeqGrabComponentType "
                   "[OK] | status 1 | no timer"},
@@ -66,69 +94,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "setup_camera install_grab_complete start_camera | Error in Wobblescope: "
                   "SGStartPreview\nerror code = -9405 [OK] | status 1 | no timer"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// The system's locale chooses the embedded catalogue: the window, its menus and its alerts speak
-// German, and English again once it is removed.
-TEST(Catalogue, GermanLocaleChoosesItAndTheWindowSpeaksIt) {
-    EXPECT_EQ(install_translation(QLocale(QLocale::English, QLocale::UnitedKingdom)), nullptr);
-    QTranslator* german = install_translation(QLocale(QLocale::German, QLocale::Switzerland));
-    ASSERT_NE(german, nullptr);
-    QStringList shown{QString::fromStdString(error_msg_text("memory allocation for fBuffer", -9405,
-                                                            catalogue_lookup, "no camera found"))};
-    {
-        PipelineState s;
-        ViewState v;
-        CaptureState c;
-        Controller again;
-        load_interface_file(again, s, v, c);
-        shown << again.myMovieView->deformMode->cellTitles() << again.ui->menuEffect->title()
-              << again.ui->actionResolutionNative->text() << again.cameraMenu->actions()[0]->text()
-              << QString::fromStdString(catalogue_lookup("no camera found"));
-    }
-    QCoreApplication::removeTranslator(german);
-    delete german;
-    EXPECT_EQ(shown.join('|').toStdString(),
-              "Speicherzuteilung für fBuffer\nFehlercode = -9405\n\nno camera found|Zeitwelle|"
-              "Belichtung|Bewegungsspur|Verzögerung|Zeitstreuung|Bewegungsmalerei|&Effekt|"
-              "eigene der Kamera|Demoszene|keine Kamera gefunden");
-    EXPECT_EQ(catalogue_lookup("error code"), "error code");
-}
-
-std::function<void()> g_alertOpen;  // what the stand-in alert box does while it is open
-
-// An alert raised inside a render pass holds the frame loop until it is answered, as a modal
-// box's own event loop runs: the camera gets no idle time and the ring stays where it was.
-TEST_F(WindowTest, FrameLoopWaitsWhileAnAlertIsShown) {
-    uint8_t recording = 1;
-    view->setRecordingHook(&recording, [&](const uint8_t*, int) {
-        if (recording) error_msg("AddMediaSample for Video", -2014);
-        return true;
-    });
-    const auto now = [&] {
-        return std::to_string(testcam::camera().calls.size()) + " calls, ring at " +
-               std::to_string(pipeline.SFIndex);
-    };
-    std::string before, after;
-    g_alertOpen = [&] {
-        recording = 0;
-        before = now();
-        int ticks = 0;
-        QObject::connect(view->findChild<QTimer*>("cameraTimer"), &QTimer::timeout, view,
-                         [&] { ++ticks; });
-        EXPECT_TRUE(testcam::wait_until([&] { return ticks >= 3; }));
-        after = now();
-    };
-    set_error_msg_backend(
-        nullptr, [](const std::string&, const std::string&, const std::string&) { g_alertOpen(); });
-    const int status = launch([&] {
-        EXPECT_TRUE(testcam::wait_until([&] { return !recording && view->picturesDrawn() >= 5; }));
-        controller.window->close();
-    });
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(after, before) << "the camera got idle time while the alert was open";
-    EXPECT_NE(before, "");
-    EXPECT_FALSE(alert_is_shown());
-}
 
 class QuitBySignal : public WindowTest, public ::testing::WithParamInterface<int> {
 protected:
@@ -171,10 +136,8 @@ struct Invocation {
     QStringList args;
     int status;
     const char* says;  // a part of what it prints
+    friend void PrintTo(const Invocation& i, std::ostream* os) { *os << i.name; }
 };
-void PrintTo(const Invocation& i, std::ostream* os) {
-    *os << i.name;
-}
 
 class CommandLine : public ::testing::TestWithParam<Invocation> {};
 
