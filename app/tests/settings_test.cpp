@@ -25,19 +25,8 @@ StoredSettings through_file(const StoredSettings& values, const char* key = null
 }
 
 TEST(SettingsStore, RoundTripThroughTheFileKeepsEveryValue) {
-    const StoredSettings s{4,
-                           true,
-                           false,
-                           true,
-                           1080,
-                           true,
-                           "lavfi:testsrc2",
-                           true,
-                           kH264CodecType,
-                           codecHighQuality,
-                           12,
-                           "\1\xd9",
-                           true};
+    const StoredSettings s(4, true, false, true, 1080, true, "lavfi:testsrc2", true, kH264CodecType,
+                           codecHighQuality, 12, "\1\xd9", true);
     EXPECT_EQ(through_file(s), s);
 }
 
@@ -57,32 +46,32 @@ TEST_P(SettingsGarbage, FallsBackToTheDefault) {
 // Every kind of value in every key, then numbers out of range and texts that are no value of
 // their key.
 std::vector<Garbage> garbage_rows() {
-    const std::pair<const char*, QVariant> kinds[] = {{"Word", "banana"},
-                                                      {"List", QStringList{"1", "2"}},
-                                                      {"Bytes", QByteArray("\0\xff", 2)},
-                                                      {"Fraction", 2.5},
-                                                      {"Huge", "99999999999999999999"},
-                                                      {"Empty", QString()},
-                                                      {"Map", QVariantMap{{"a", 1}}}};
+    using Kind = std::pair<const char*, QVariant>;
+    const Kind kinds[] = {Kind("Word", "banana"),
+                          Kind("List", QStringList{"1", "2"}),
+                          Kind("Bytes", QByteArray("\0\xff", 2)),
+                          Kind("Fraction", 2.5),
+                          Kind("Huge", "99999999999999999999"),
+                          Kind("Empty", QString()),
+                          Kind("Map", QVariantMap{{"a", 1}})};
     std::vector<Garbage> rows;
     for (const char* key : {effect, normal, mirror, fullSize, maxHeight, virtualCamera, codec,
                             quality, keyFrameRate, snapshotCountdown})
         for (const auto& [kind, value] : kinds)
-            rows.push_back({QString(key).remove('/').toStdString() + kind, key, value});
-    rows.insert(rows.end(), {{"EffectSix", effect, 6},
-                             {"EffectNegative", effect, -1},
-                             {"NormalTwo", normal, 2},
-                             {"MaxHeightNoChoice", maxHeight, 600},
-                             {"MaxHeightNegative", maxHeight, -480},
-                             {"MaxHeightBeyondOwn", maxHeight, 4320},
-                             {"CodecUnknown", codec, "vp09"},
-                             {"QualityAboveLossless", quality, codecLosslessQuality + 1},
-                             {"KeyFrameRateNegative", keyFrameRate, -24},
-                             {"CameraList", camera, QStringList{"a"}},
-                             {"CameraTwoLines", camera, "demo\n/dev/video0"},
-                             {"CameraBytes", camera, QByteArray("\0\1", 2)},
-                             {"GeometryWord", windowGeometry, "banana"},
-                             {"GeometryList", windowGeometry, QStringList{}}});
+            rows.push_back(Garbage(QString(key).remove('/').toStdString() + kind, key, value));
+    rows.insert(
+        rows.end(),
+        {Garbage("EffectSix", effect, 6), Garbage("EffectNegative", effect, -1),
+         Garbage("NormalTwo", normal, 2), Garbage("MaxHeightNoChoice", maxHeight, 600),
+         Garbage("MaxHeightNegative", maxHeight, -480),
+         Garbage("MaxHeightBeyondOwn", maxHeight, 4320), Garbage("CodecUnknown", codec, "vp09"),
+         Garbage("QualityAboveLossless", quality, codecLosslessQuality + 1),
+         Garbage("KeyFrameRateNegative", keyFrameRate, -24),
+         Garbage("CameraList", camera, QStringList{"a"}),
+         Garbage("CameraTwoLines", camera, "demo\n/dev/video0"),
+         Garbage("CameraBytes", camera, QByteArray("\0\1", 2)),
+         Garbage("GeometryWord", windowGeometry, "banana"),
+         Garbage("GeometryList", windowGeometry, QStringList{})});
     return rows;
 }
 

@@ -1,14 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Start-up in its fixed order and failures at each step, the frame loop under an alert, the end by
-// a signal, and the command line of the program.
-#include <QImage>
+// Quit or a signal, and the command line of the program.
 #include <QProcess>
-#include <QTemporaryDir>
 #include <csignal>
 #include <functional>
 
-#include "movie_reader.h"
-#include "recording.h"
 #include "signal_quit.h"
 #include "window_fixture.h"
 
@@ -17,6 +13,7 @@ namespace {
 struct StartCase {
     const char* name;
     bool testcam::Camera::*fail;  // the step made to fail; null for none
+    int signal;                   // that ends the run instead of the Quit menu item; 0 for none
     std::string seen;             // the camera's calls, the alerts, the status, the camera timer
     friend void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -25,12 +22,16 @@ class StartUp : public WindowTest, public ::testing::WithParamInterface<StartCas
 
 std::function<void()> g_alertOpen;  // what the stand-in alert box does while it is open
 
-// The camera comes up in its fixed order and the camera timer drives the frames until Quit; a
-// step that fails shows its alert and the program ends with status 1, without a camera timer.
-// An alert raised inside a render pass holds the frame loop while its box's own event loop runs:
-// the camera gets no idle time and the ring stays where it was.
+// The camera comes up in its fixed order and the camera timer drives the frames until Quit or a
+// signal ends the run with its status, as main sets it up; a step that fails shows its alert and
+// the program ends with status 1, without a camera timer. An alert raised inside a render pass
+// holds the frame loop while its box's own event loop runs: the camera gets no idle time and the
+// ring stays where it was.
 TEST_P(StartUp, BringsTheCameraUpInOrderOrShowsTheStepThatFailed) {
-    if (GetParam().fail) testcam::camera().*GetParam().fail = true;
+    const StartCase& row = GetParam();
+    if (row.fail) testcam::camera().*row.fail = true;
+    const QuitSignals handlers([this](int sig) { controller.quitApplication(128 + sig); });
+    ASSERT_TRUE(handlers.ok());
     uint8_t recording = 1;
     view->setRecordingHook(&recording, [&](const uint8_t*, int) {
         recording = 0;
@@ -58,7 +59,10 @@ TEST_P(StartUp, BringsTheCameraUpInOrderOrShowsTheStepThatFailed) {
         });
     const int status = launch([&] {
         EXPECT_TRUE(testcam::wait_until([&] { return !recording && view->picturesDrawn() >= 5; }));
-        ui->actionQuit->trigger();
+        if (row.signal)
+            std::raise(row.signal);
+        else
+            ui->actionQuit->trigger();
     });
     std::string seen;
     for (const std::string& call : testcam::camera().calls)
@@ -68,68 +72,35 @@ TEST_P(StartUp, BringsTheCameraUpInOrderOrShowsTheStepThatFailed) {
     const QTimer* timer = view->findChild<QTimer*>("cameraTimer");
     seen += "| status " + std::to_string(status) + " | " +
             (timer ? std::to_string(timer->interval()) + " ms" : "no timer");
-    EXPECT_EQ(seen, GetParam().seen);
+    EXPECT_EQ(seen, row.seen);
     EXPECT_EQ(after, before) << "the camera got idle time while the alert was open";
     EXPECT_FALSE(alert_is_shown());
-    if (GetParam().fail) return;
+    if (row.fail) return;
     EXPECT_TRUE(testcam::camera().timerRanAtStart);
     EXPECT_EQ(timer->timerType(), Qt::PreciseTimer);
     EXPECT_EQ(view->sizeHint(), QSize(64, 48));  // half size, drawn at the camera's size
 }
 
+const std::string kRan =
+    "setup_camera install_grab_complete start_camera camera_idle | Error in "
+    "Wobblescope: AddMediaSample for Video\nerror code = -2014 [OK] | status ";
 INSTANTIATE_TEST_SUITE_P(
     EachStep, StartUp,
     ::testing::Values(
-        StartCase{
-            "AllSucceed", nullptr,
-            "setup_camera install_grab_complete start_camera camera_idle | Error in "
-            "Wobblescope: AddMediaSample for Video\nerror code = -2014 [OK] | status 0 | 33 ms"},
-        StartCase{"SetupCamera", &testcam::Camera::failSetup,
+        StartCase("AllSucceed", nullptr, 0, kRan + "0 | 33 ms"),
+        StartCase("Sigterm", nullptr, SIGTERM, kRan + "143 | 33 ms"),
+        StartCase("Sigint", nullptr, SIGINT, kRan + "130 | 33 ms"),
+        StartCase("Sighup", nullptr, SIGHUP, kRan + "129 | 33 ms"),
+        StartCase("SetupCamera", &testcam::Camera::failSetup, 0,
                   "setup_camera | Error in Wobblescope: OpenDefaultComponent SeqGrabComponentType "
-                  "[OK] | status 1 | no timer"},
-        StartCase{"SetupCameraProcs", &testcam::Camera::failInstall,
+                  "[OK] | status 1 | no timer"),
+        StartCase("SetupCameraProcs", &testcam::Camera::failInstall, 0,
                   "setup_camera install_grab_complete | Error in Wobblescope: "
-                  "SGSetVideoBottlenecks\nerror code = -50 [OK] | status 1 | no timer"},
-        StartCase{"StartCamera", &testcam::Camera::failStart,
+                  "SGSetVideoBottlenecks\nerror code = -50 [OK] | status 1 | no timer"),
+        StartCase("StartCamera", &testcam::Camera::failStart, 0,
                   "setup_camera install_grab_complete start_camera | Error in Wobblescope: "
-                  "SGStartPreview\nerror code = -9405 [OK] | status 1 | no timer"}),
+                  "SGStartPreview\nerror code = -9405 [OK] | status 1 | no timer")),
     [](const auto& info) { return std::string(info.param.name); });
-
-class QuitBySignal : public WindowTest, public ::testing::WithParamInterface<int> {
-protected:
-    void SetUp() override {
-        controller.recording = &recording;
-        WindowTest::SetUp();
-        controller.window->show();
-        startCamera(3);
-    }
-    RecordingState recording;
-};
-
-// SIGTERM, SIGINT and SIGHUP end the window as Quit does, with the recording finished as a movie.
-TEST_P(QuitBySignal, FinishesTheRecordingAndQuitsWithTheSignalsStatus) {
-    const QuitSignals handlers([this](int s) { controller.quitApplication(128 + s); });
-    ASSERT_TRUE(handlers.ok());
-    QTemporaryDir home;
-    const std::string path = home.filePath("signal.mov").toStdString();
-    ASSERT_TRUE(setup_recording(recording, pipeline, path));
-    ui->recButton->setChecked(true);
-    for (int i = 0; i < 4; ++i) {
-        view->cameraTask();
-        QImage target(view->size(), QImage::Format_RGB32);
-        view->render(&target);
-    }
-    QTimer::singleShot(0, &controller, [sig = GetParam()] { std::raise(sig); });
-    QTimer::singleShot(20000, &controller, [] { QCoreApplication::exit(99); });
-    EXPECT_EQ(QCoreApplication::exec(), 128 + GetParam());
-    EXPECT_EQ(recording.RecordingOn, 0);
-    EXPECT_FALSE(ui->recButton->isChecked());
-    EXPECT_GE(read_movie(path).durations.size(), 4u);
-    EXPECT_TRUE(testcam::camera().alerts.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Signals, QuitBySignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
-                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 struct Invocation {
     const char* name;
