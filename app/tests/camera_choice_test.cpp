@@ -10,13 +10,10 @@
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <fstream>
-#include <map>
 #include <optional>
 
 #include "address_space_limit.h"
 #include "error_alert.h"
-#include "row_pool.h"
-#include "settings_store.h"
 #include "v4l2_devices.h"
 #include "window_fixture.h"
 
@@ -29,7 +26,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         QSettings::setDefaultFormat(QSettings::IniFormat);
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.filePath("settings"));
-        for (const auto& [key, value] : stored) QSettings().setValue(key, value);
+        for (const auto& [key, value] : stored.asKeyValueRange()) QSettings().setValue(key, value);
         WindowTest::SetUp();
         view->cameraProcs = CameraProcs{};
     }
@@ -39,7 +36,7 @@ protected:
         return testcam::wait_until([&] { return view->picturesDrawn() >= drawn + n; }, 60000);
     }
     QTemporaryDir dir;
-    std::map<QString, QVariant> stored;
+    QVariantMap stored;
 };
 
 // The menu's items, "|" between them, "*" after the one marked.
@@ -50,65 +47,136 @@ std::string menu_texts(const QMenu* menu) {
     return out.join('|').toStdString();
 }
 
-struct StartCase {
+std::string wxh(int w, int h) {
+    return std::to_string(w) + "x" + std::to_string(h);
+}
+
+struct CameraRun {
     const char* name;
-    std::string source;  // --camera; "" for none
-    const char* stored;  // the camera remembered from the last run
-    QString answer;      // the button pressed
-    int status;
-    std::string alert;    // its text and buttons
-    bool german = false;  // under a German locale
-    friend void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
+    std::string source;     // --camera; "" for none
+    const char* camera;     // remembered from the last run
+    int stored, chosen;     // lines remembered, and chosen in the View menu; 0 for none
+    unsigned spareMB;       // address space for the choice, or for the start when none; 0: all
+    std::string seen;       // the status, the camera and its sizes, what is remembered, the alerts
+    QString answer = "OK";  // the alert's button pressed
+    bool german = false;    // under a German locale
+    friend void PrintTo(const CameraRun& c, std::ostream* os) { *os << c.name; }
 };
 
-class StartWithoutCamera : public RealCamera, public ::testing::WithParamInterface<StartCase> {
+class CameraRuns : public RealCamera, public ::testing::WithParamInterface<CameraRun> {
     void SetUp() override {
-        if (*GetParam().stored) stored["camera"] = GetParam().stored;
+        if (*GetParam().camera) stored["camera"] = GetParam().camera;
+        if (GetParam().stored) stored["maxHeight"] = GetParam().stored;
         RealCamera::SetUp();
     }
 };
 
-TEST_P(StartWithoutCamera, OffersTheDemoUnlessACameraWasAskedFor) {
-    const StartCase& row = GetParam();
+// Without a camera asked for, the alert offers the demo scene, and a start stores no camera. A
+// View menu item reaches the camera and the working size and is remembered; one whose blocks
+// cannot be had shows the allocation alert and the old resolution goes on, and one remembered
+// that cannot be had at start gives 480 lines. A source that ends, as a camera pulled out, is
+// shown as gone and plays again once reopened.
+TEST_P(CameraRuns, OpenReopenAndFallBackAsTheUserSees) {
+    const CameraRun& row = GetParam();
     if (row.source.empty() && !list_v4l2_devices().empty()) GTEST_SKIP() << "a camera is here";
     install_error_alert();
     QTranslator* german = row.german ? install_translation(QLocale(QLocale::German)) : nullptr;
     capture.cameraSource = row.source;
-    QString alert;
-    QTimer poll;  // answers the alert box
+    std::string alerts;
+    QTimer poll;  // answers each alert box
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) return;
-        poll.stop();
-        alert = box->text();
-        for (QAbstractButton* b : box->buttons()) alert += "|" + b->text();
+        alerts += "\n" + box->text().toStdString();
+        for (QAbstractButton* b : box->buttons()) alerts += "|" + b->text().toStdString();
         for (QAbstractButton* b : box->buttons())
             if (b->text() == row.answer) b->click();
     });
     poll.start(5);
+    const auto remembered = [](const char* key) {
+        return QSettings().value(key).toString().toStdString();
+    };
+    std::optional<testkit::AddressSpaceLimit> limit;
+    if (row.spareMB && !row.chosen) limit.emplace(size_t{row.spareMB} << 20);
+    std::string lost, during;
     const int status = launch([&] {
         EXPECT_TRUE(drawsMore(3));
+        if (row.source.find("duration=") != std::string::npos) {
+            EXPECT_TRUE(testcam::wait_until([&] { return view->property("cameraLost").toBool(); }));
+            lost = " lost as " + view->fpsText->text().toStdString();
+            EXPECT_TRUE(
+                testcam::wait_until([&] { return !view->property("cameraLost").toBool(); }));
+        }
+        if (row.spareMB && row.chosen) limit.emplace(size_t{row.spareMB} << 20);
+        for (QAction* a : controller.resolutionItems->actions())
+            if (a->property("lines").toInt() == row.chosen) a->trigger();
+        EXPECT_TRUE(drawsMore(5));
+        limit.reset();
+        during = remembered("maxHeight");
         controller.window->close();
     });
     set_error_msg_backend(nullptr, nullptr);
-    delete german;  // and the catalogue is gone
-    EXPECT_EQ(status, row.status);
-    EXPECT_EQ(alert.toStdString(), "OpenDefaultComponent SeqGrabComponentType\n\n" + row.alert);
-    EXPECT_EQ(capture.cameraSource, row.status == 0 ? "demo" : row.source);
-    EXPECT_EQ(QSettings().value("camera").toString().toStdString(), row.stored) << "not stored";
+    delete german;  // and the catalogue with it
+    const QAction* marked = controller.resolutionItems->checkedAction();
+    const std::string now =
+        capture.cameraSource == row.source ? "" : ", now " + capture.cameraSource;
+    EXPECT_EQ("status " + std::to_string(status) + now + lost + ", " +
+                  std::to_string(capture.maxHeight) + " lines" +
+                  (marked->property("lines") == capture.maxHeight ? "*, " : ", ") +
+                  wxh(pipeline.LargeWidth, pipeline.LargeHeight) + " at " +
+                  wxh(pipeline.Width, pipeline.Height) + ", remembers '" + remembered("camera") +
+                  "' and '" + during + "' then '" + remembered("maxHeight") + "'" + alerts,
+              row.seen);
+    EXPECT_EQ(view->shownPicture().size(), QSize(pipeline.Width, pipeline.Height));
 }
 
+const std::string kHd = "lavfi:testsrc2=rate=30:size=2560x1440";
+const std::string kUhd = "lavfi:testsrc2=rate=30:size=3840x2160";
+const std::string kDemo = "status 0, now demo, 480 lines*, 640x480 at 320x240, remembers '";
+const std::string kNone = ", 480 lines*, 0x0 at 0x0, remembers '' and '' then '480'";
+const std::string kNoCamera = "\nOpenDefaultComponent SeqGrabComponentType\n\n";
+const std::string kNoMemory =
+    "\nmemory allocation for sourceFrames[0 ..]\n\nThere is not enough free memory for pictures of "
+    "this size. (1920 x 1080, 475 MB)|OK";
+const std::string kOffer = "|Use Demo Scene|Quit";
 INSTANTIATE_TEST_SUITE_P(
-    Rows, StartWithoutCamera,
-    ::testing::Values(StartCase{"UseDemoScene", "", "", "Use Demo Scene", 0,
-                                "no camera found|Use Demo Scene|Quit"},
-                      StartCase{"Quit", "", "", "Quit", 1, "no camera found|Use Demo Scene|Quit"},
-                      StartCase{"GermanQuit", "", "", "Beenden", 1,
-                                "keine Kamera gefunden|Demoszene verwenden|Beenden", true},
-                      StartCase{"RememberedCameraGone", "", "/dev/video9", "Use Demo Scene", 0,
-                                "/dev/video9: No such file or directory|Use Demo Scene|Quit"},
-                      StartCase{"AskedForCamera", "/dev/video9", "", "OK", 1,
-                                "/dev/video9: No such file or directory|OK"}),
+    Rows, CameraRuns,
+    ::testing::Values(
+        CameraRun("UseDemoScene", "", "", 0, 0, 0,
+                  kDemo + "' and '' then '480'" + kNoCamera + "no camera found" + kOffer,
+                  "Use Demo Scene"),
+        CameraRun("Quit", "", "", 0, 0, 0,
+                  "status 1" + kNone + kNoCamera + "no camera found" + kOffer, "Quit"),
+        CameraRun("GermanQuit", "", "", 0, 0, 0,
+                  "status 1" + kNone + kNoCamera +
+                      "keine Kamera gefunden|Demoszene verwenden|Beenden",
+                  "Beenden", true),
+        CameraRun("RememberedCameraGone", "", "/dev/video9", 0, 0, 0,
+                  kDemo + "/dev/video9' and '' then '480'" + kNoCamera +
+                      "/dev/video9: No such file or directory" + kOffer,
+                  "Use Demo Scene"),
+        CameraRun("AskedForCamera", "/dev/video9", "", 0, 0, 0,
+                  "status 1" + kNone + kNoCamera + "/dev/video9: No such file or directory|OK"),
+        CameraRun(
+            "SourceEnds", "lavfi:testsrc2=size=64x48:rate=30:duration=0.5", "", 0, 0, 0,
+            "status 0 lost as \u2014, 480 lines*, 64x48 at 32x24, remembers '' and '' then '480'"),
+        CameraRun("Lines480", kHd, "", 1080, 480, 0,
+                  "status 0, 480 lines*, 853x480 at 426x240, remembers '' and '480' then '480'"),
+        CameraRun("Lines720", kHd, "", 480, 720, 0,
+                  "status 0, 720 lines*, 1280x720 at 640x360, remembers '' and '720' then '720'"),
+        CameraRun(
+            "Lines1080", kHd, "", 480, 1080, 0,
+            "status 0, 1080 lines*, 1920x1080 at 960x540, remembers '' and '1080' then '1080'"),
+        CameraRun(
+            "CamerasOwn", kHd, "", 480, 2160, 0,
+            "status 0, 2160 lines*, 2560x1440 at 1280x720, remembers '' and '2160' then '2160'"),
+        // The camera's own resolution of a 2160-line camera needs some 600 MB at half size.
+        CameraRun("NoMemoryForTheChoice", kUhd, "", 0, 2160, 400,
+                  "status 0, 480 lines*, 853x480 at 426x240, remembers '' and '' then '480'" +
+                      kNoMemory),
+        CameraRun("NoMemoryAtStart", kUhd, "", 2160, 0, 400,
+                  "status 0, 480 lines*, 853x480 at 426x240, remembers '' and '2160' then '480'" +
+                      kNoMemory)),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RealCamera, MenuFollowsPluggedCamerasAndAFailingOneKeepsTheOld) {
@@ -152,95 +220,5 @@ TEST_F(RealCamera, MenuFollowsPluggedCamerasAndAFailingOneKeepsTheOld) {
     EXPECT_EQ(pipeline.LargeWidth, 640);
     EXPECT_EQ(QSettings().value("camera").toString(), "demo");
 }
-
-// A source that ends, as a camera pulled out, is shown as gone and plays again once reopened.
-TEST_F(RealCamera, SourceThatEndsIsShownAsGoneAndResumesByItself) {
-    capture.cameraSource = "lavfi:testsrc2=size=64x48:rate=30:duration=0.5";
-    QString readout = "not lost";
-    const int status = launch([&] {
-        EXPECT_TRUE(testcam::wait_until([&] { return view->property("cameraLost").toBool(); }));
-        readout = view->fpsText->text();
-        const long long drawn = view->picturesDrawn();
-        EXPECT_TRUE(testcam::wait_until([&] {
-            return !view->property("cameraLost").toBool() && view->picturesDrawn() > drawn;
-        }));
-        controller.window->close();
-    });
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(readout, QString::fromUtf8("\u2014"));
-    EXPECT_TRUE(testcam::camera().alerts.empty());
-}
-
-struct ResolutionCase {
-    const char* name;
-    const char* size;    // the camera's
-    int stored, chosen;  // lines remembered and chosen in the View menu; 0 for none
-    bool fullSize;
-    unsigned spareMB;          // address space for the choice, or for the start when none; 0: all
-    int lines, width, height;  // what the camera then gives: lines kept, pixels
-    std::string alert = {};    // the alert's beginning; "" for none
-    friend void PrintTo(const ResolutionCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class Resolution : public RealCamera, public ::testing::WithParamInterface<ResolutionCase> {
-    void SetUp() override {
-        if (GetParam().stored) stored[settings_key::maxHeight] = GetParam().stored;
-        RealCamera::SetUp();
-    }
-};
-
-// A View menu item reaches the camera and the working size and is remembered; one whose blocks
-// cannot be had shows the allocation alert and the old resolution goes on, and one remembered
-// that cannot be had at start gives 480 lines.
-TEST_P(Resolution, ReachesTheCameraAndIsRememberedOrFallsBackWhenItCannotBeHad) {
-    const ResolutionCase& row = GetParam();
-    const auto remembered = [] { return QSettings().value(settings_key::maxHeight, 480).toInt(); };
-    capture.cameraSource = std::string("lavfi:testsrc2=rate=30:size=") + row.size;
-    view->sizeSwitch->setChecked(row.fullSize);
-    std::optional<testkit::AddressSpaceLimit> limit;
-    if (row.spareMB && !row.chosen) limit.emplace(size_t{row.spareMB} << 20);
-    int during = 0;
-    const int status = launch([&] {
-        EXPECT_TRUE(drawsMore(3));
-        if (row.spareMB && row.chosen) limit.emplace(size_t{row.spareMB} << 20);
-        for (QAction* a : controller.resolutionItems->actions())
-            if (a->property("lines").toInt() == row.chosen) a->trigger();
-        EXPECT_TRUE(drawsMore(5));
-        limit.reset();
-        during = remembered();
-        controller.window->close();
-    });
-    EXPECT_EQ(status, 0);
-    std::string alerts;
-    for (const auto& a : testcam::camera().alerts) alerts += a.text.substr(0, row.alert.size());
-    EXPECT_EQ(alerts, row.alert);
-    EXPECT_EQ(capture.maxHeight, row.lines);
-    EXPECT_EQ(controller.resolutionItems->checkedAction()->property("lines"), row.lines);
-    EXPECT_EQ(std::pair(pipeline.LargeWidth, pipeline.LargeHeight),
-              std::pair(row.width, row.height));
-    const int shrink = row.fullSize ? 1 : 2;
-    EXPECT_EQ(std::pair(pipeline.Width, pipeline.Height),
-              std::pair(row.width / shrink, row.height / shrink));
-    EXPECT_EQ(view->shownPicture().size(), QSize(pipeline.Width, pipeline.Height)) << "shown";
-    EXPECT_EQ(during, row.chosen ? row.lines : row.stored) << "remembered while it runs";
-    EXPECT_EQ(remembered(), row.lines);
-    EXPECT_EQ(pipeline.pool ? pipeline.pool->threads() : 0, default_thread_count());
-}
-
-// The camera's own resolution of a 2160-line camera at full size needs some 2.4 GB, at half size
-// some 600 MB.
-INSTANTIATE_TEST_SUITE_P(
-    Items, Resolution,
-    ::testing::Values(
-        ResolutionCase{"Lines480", "2560x1440", 1080, 480, false, 0, 480, 853, 480},
-        ResolutionCase{"Lines720", "2560x1440", 480, 720, false, 0, 720, 1280, 720},
-        ResolutionCase{"Lines1080", "2560x1440", 480, 1080, false, 0, 1080, 1920, 1080},
-        ResolutionCase{"CamerasOwn", "2560x1440", 480, 2160, false, 0, 2160, 2560, 1440},
-        ResolutionCase{"NoMemoryForTheChoice", "3840x2160", 0, 2160, true, 1024, 480, 853, 480,
-                       "memory allocation for sourceFrames[0 ..]\n\nThere is not enough free "
-                       "memory for pictures of this size. (3840 x 2160, 1899 MB)"},
-        ResolutionCase{"NoMemoryAtStart", "3840x2160", 2160, 0, false, 400, 480, 853, 480,
-                       "memory allocation for sourceFrames[0 ..]"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
