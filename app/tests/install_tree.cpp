@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// `cmake --install` into a fresh prefix: the tree a packager gets, checked by the desktop's own
-// validators and by man.
+// `cmake --install` into a fresh prefix: the tree a packager gets, with a program that runs and
+// answers its command line, checked by the desktop's own validators and by man.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,22 +8,28 @@
 #include <cstdio>
 #include <string>
 
-// Installs, runs the installed program and the validators, each stopping the chain when it fails,
-// and renders the manual page; prints what each says.
-TEST(InstallTree, HoldsAProgramThatRunsAndFilesThatPassTheirValidators) {
+TEST(InstallTree, ProgramAnswersItsCommandLineAndFilesPassTheirValidators) {
     const std::string prefix = "/tmp/wobblescope-install-" + std::to_string(getpid());
-    const std::string share = prefix + "/share/", id = "org.wobblescope.Wobblescope";
-    const std::string script = std::string("set -e; '") + CMAKE_COMMAND + "' --install '" +
-                               BUILD_DIR + "' --prefix " + prefix + " >/dev/null; " + prefix +
-                               "/bin/wobblescope --version; test -f " + share +
-                               "icons/hicolor/scalable/apps/" + id +
-                               ".svg; desktop-file-validate " + share + "applications/" + id +
-                               ".desktop; appstreamcli validate "
-                               "--no-net " +
-                               share + "metainfo/" + id +
-                               ".metainfo.xml >/dev/null; "
-                               "MANWIDTH=80 MAN_KEEP_STDERR=1 man --warnings -l " +
-                               share + "man/man1/wobblescope.1 | col -b; rm -r " + prefix;
+    const std::string bin = prefix + "/bin/wobblescope", share = prefix + "/share/";
+    const std::string id = "org.wobblescope.Wobblescope";
+    // One shell chain that stops at the first command that fails; a usage error ends with 2.
+    const std::string commands[] = {
+        "trap 'rm -rf " + prefix + "' EXIT",
+        std::string("'") + CMAKE_COMMAND + "' --install '" + BUILD_DIR + "' --prefix " + prefix +
+            " >/dev/null",
+        bin + " --version",
+        bin + " --help",
+        bin + " render --help",
+        bin + " --list-cameras",
+        bin + " --frobnicate || test $? = 2",
+        bin + " --camera || test $? = 2",
+        "test -f " + share + "icons/hicolor/scalable/apps/" + id + ".svg",
+        "desktop-file-validate " + share + "applications/" + id + ".desktop",
+        "appstreamcli validate --no-net " + share + "metainfo/" + id + ".metainfo.xml >/dev/null",
+        "MANWIDTH=80 MAN_KEEP_STDERR=1 man --warnings -l " + share +
+            "man/man1/wobblescope.1 | col -b"};
+    std::string script = "set -e";
+    for (const std::string& command : commands) script += "; " + command;
     FILE* p = popen(("(" + script + ") 2>&1").c_str(), "r");
     ASSERT_NE(p, nullptr);
     std::string out;
@@ -32,7 +38,11 @@ TEST(InstallTree, HoldsAProgramThatRunsAndFilesThatPassTheirValidators) {
     const int status = pclose(p);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
     EXPECT_EQ(out.rfind("wobblescope ", 0), 0u) << out;
-    for (const char* bad : {"error:", "warning:"}) EXPECT_EQ(out.find(bad), std::string::npos) << out;
-    for (const char* topic : {"wobblescope render", "--camera SOURCE", "Ctrl+S"})
-        EXPECT_NE(out.find(topic), std::string::npos) << topic;
+    for (const char* bad : {"error:", "warning:"})
+        EXPECT_EQ(out.find(bad), std::string::npos) << out;
+    // The help, the render tool's help, the camera list, the two usage errors, the manual page.
+    for (const char* says :
+         {"--camera SOURCE", "Runs every frame of INPUT", "demo", "unknown argument '--frobnicate'",
+          "--camera wants a camera source", "Ctrl+S"})
+        EXPECT_NE(out.find(says), std::string::npos) << says;
 }

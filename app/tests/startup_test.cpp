@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Start-up in its fixed order and failures at each step, the frame loop under an alert, the end by
-// Quit or a signal, and the command line of the program.
-#include <QProcess>
+// Start-up in its fixed order and failures at each step, the frame loop under an alert, and the
+// end by Quit or by a signal. The command line is checked on the installed program.
 #include <csignal>
 #include <functional>
 
@@ -59,10 +58,7 @@ TEST_P(StartUp, BringsTheCameraUpInOrderOrShowsTheStepThatFailed) {
         });
     const int status = launch([&] {
         EXPECT_TRUE(testcam::wait_until([&] { return !recording && view->picturesDrawn() >= 5; }));
-        if (row.signal)
-            std::raise(row.signal);
-        else
-            ui->actionQuit->trigger();
+        row.signal ? (void)std::raise(row.signal) : ui->actionQuit->trigger();
     });
     std::string seen;
     for (const std::string& call : testcam::camera().calls)
@@ -100,36 +96,6 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase("StartCamera", &testcam::Camera::failStart, 0,
                   "setup_camera install_grab_complete start_camera | Error in Wobblescope: "
                   "SGStartPreview\nerror code = -9405 [OK] | status 1 | no timer")),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct Invocation {
-    const char* name;
-    QStringList args;
-    int status;
-    const char* says;  // a part of what it prints
-    friend void PrintTo(const Invocation& i, std::ostream* os) { *os << i.name; }
-};
-
-class CommandLine : public ::testing::TestWithParam<Invocation> {};
-
-TEST_P(CommandLine, EndsWithItsStatusAndSaysWhy) {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(WOBBLESCOPE_BIN, GetParam().args);
-    ASSERT_TRUE(p.waitForFinished(120000));
-    const QByteArray out = p.readAll();
-    EXPECT_EQ(p.exitCode(), GetParam().status) << out.toStdString();
-    EXPECT_TRUE(out.contains(GetParam().says)) << out.toStdString();
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Arguments, CommandLine,
-    ::testing::Values(Invocation{"Help", {"--help"}, 0, "--camera SOURCE"},
-                      Invocation{"Version", {"--version"}, 0, "wobblescope "},
-                      Invocation{"ListCameras", {"--list-cameras"}, 0, "demo"},
-                      Invocation{"Unknown", {"--frobnicate"}, 2, "unknown argument '--frobnicate'"},
-                      Invocation{"NoSource", {"--camera"}, 2, "--camera wants a camera source"},
-                      Invocation{"RenderHelp", {"render", "--help"}, 0, "wobblescope render"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
