@@ -47,10 +47,6 @@ std::string menu_texts(const QMenu* menu) {
     return out.join('|').toStdString();
 }
 
-std::string wxh(int w, int h) {
-    return std::to_string(w) + "x" + std::to_string(h);
-}
-
 struct CameraRun {
     const char* name;
     std::string source;     // --camera; "" for none
@@ -118,6 +114,7 @@ TEST_P(CameraRuns, OpenReopenAndFallBackAsTheUserSees) {
     set_error_msg_backend(nullptr, nullptr);
     delete german;  // and the catalogue with it
     const QAction* marked = controller.resolutionItems->checkedAction();
+    const auto wxh = [](int w, int h) { return std::to_string(w) + "x" + std::to_string(h); };
     const std::string now =
         capture.cameraSource == row.source ? "" : ", now " + capture.cameraSource;
     EXPECT_EQ("status " + std::to_string(status) + now + lost + ", " +
@@ -162,11 +159,6 @@ INSTANTIATE_TEST_SUITE_P(
             "status 0 lost as \u2014, 480 lines*, 64x48 at 32x24, remembers '' and '' then '480'"),
         CameraRun("Lines480", kHd, "", 1080, 480, 0,
                   "status 0, 480 lines*, 853x480 at 426x240, remembers '' and '480' then '480'"),
-        CameraRun("Lines720", kHd, "", 480, 720, 0,
-                  "status 0, 720 lines*, 1280x720 at 640x360, remembers '' and '720' then '720'"),
-        CameraRun(
-            "Lines1080", kHd, "", 480, 1080, 0,
-            "status 0, 1080 lines*, 1920x1080 at 960x540, remembers '' and '1080' then '1080'"),
         CameraRun(
             "CamerasOwn", kHd, "", 480, 2160, 0,
             "status 0, 2160 lines*, 2560x1440 at 1280x720, remembers '' and '2160' then '2160'"),
@@ -212,12 +204,11 @@ TEST_F(RealCamera, MenuFollowsPluggedCamerasAndAFailingOneKeepsTheOld) {
     EXPECT_EQ(status, 0);
     const std::string graph = "lavfi:testsrc2=size=64x48:rate=30*|Open Video File...";
     const std::string plugged = "Fake Cam (" + node + ")|Demo Scene|" + graph;
+    for (const testcam::Alert& a : testcam::camera().alerts) seen += "\n" + a.text;
     EXPECT_EQ(seen, plugged + "\n" + plugged + "\nDemo Scene|" + graph +
-                        "\nDemo Scene*|Open Video File...");
-    ASSERT_EQ(testcam::camera().alerts.size(), 1u);
-    EXPECT_EQ(testcam::camera().alerts[0].text,
-              "OpenDefaultComponent SeqGrabComponentType\n\nv4l2:" + node + ": not a video device");
-    EXPECT_EQ(pipeline.LargeWidth, 640);
+                        "\nDemo Scene*|Open Video File...\nOpenDefaultComponent "
+                        "SeqGrabComponentType\n\nv4l2:" +
+                        node + ": not a video device");
     EXPECT_EQ(QSettings().value("camera").toString(), "demo");
 }
 

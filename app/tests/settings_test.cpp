@@ -17,8 +17,7 @@ StoredSettings through_file(const StoredSettings& values, const char* key = null
                             const QVariant& value = {}) {
     QTemporaryDir dir;
     QSettings s(dir.filePath("Wobblescope.conf"), QSettings::IniFormat);
-    if (key) s.setValue(key, value);
-    if (!key) write_settings(s, values);
+    key ? s.setValue(key, value) : write_settings(s, values);
     s.sync();
     EXPECT_FALSE(s.contains("TimerArray"));
     return read_settings(QSettings(s.fileName(), QSettings::IniFormat));
@@ -106,8 +105,7 @@ protected:
 // and the schedule is left as it was.
 TEST_F(RememberedWindow, StartsWithTheDefaultsOnGarbageAndGivesBackWhatWasChosen) {
     EXPECT_EQ(shown(), "0 10011000");
-    EXPECT_TRUE(capture.cameraSource.empty());
-    EXPECT_TRUE(recorded_alerts().empty());
+    EXPECT_TRUE(capture.cameraSource.empty() && recorded_alerts().empty());
     view->deformMode->selectCellAtRow(1, 1);
     controller->ui->normalMenuItem->trigger();
     controller->ui->actionMirror->trigger();

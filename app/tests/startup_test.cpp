@@ -72,8 +72,7 @@ TEST_P(StartUp, BringsTheCameraUpInOrderOrShowsTheStepThatFailed) {
     EXPECT_EQ(after, before) << "the camera got idle time while the alert was open";
     EXPECT_FALSE(alert_is_shown());
     if (row.fail) return;
-    EXPECT_TRUE(testcam::camera().timerRanAtStart);
-    EXPECT_EQ(timer->timerType(), Qt::PreciseTimer);
+    EXPECT_TRUE(testcam::camera().timerRanAtStart && timer->timerType() == Qt::PreciseTimer);
     EXPECT_EQ(view->sizeHint(), QSize(64, 48));  // half size, drawn at the camera's size
 }
 
