@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
+#include "ingest.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 
 #include "frame_history.h"
-#include "ingest.h"
 #include "testkit.h"
 
 namespace {
@@ -29,103 +29,68 @@ protected:
     int redraws = 0;
 };
 
-TEST_F(Ingestion, FirstTwoDeliveriesAreDropped) {
+TEST_F(Ingestion, NothingWithoutACameraAndTheFirstTwoDeliveriesAreDropped) {
+    p.s.LargeWidth = 0;
+    deliver_at(1);
+    EXPECT_EQ(p.v.count, 0);
+    p.s.LargeWidth = 8;
     deliver_at(10);
     deliver_at(20);
-    EXPECT_EQ(p.s.Depth, 0);
-    EXPECT_EQ(p.v.timeFrames, 0);
-    EXPECT_EQ(redraws, 0);
-    EXPECT_TRUE(readouts.empty());
+    EXPECT_EQ(std::make_tuple(p.s.Depth, p.v.timeFrames, redraws), std::make_tuple(0, 0, 0));
     deliver_at(30);
-    EXPECT_EQ(p.s.Depth, 1);
-    EXPECT_EQ(p.s.SFIndex, 1);
-    EXPECT_EQ(p.v.timeFrames, 1);
-    EXPECT_EQ(redraws, 1);
-    EXPECT_TRUE(readouts.empty());
+    EXPECT_EQ(std::make_tuple(p.s.Depth, p.s.SFIndex, p.v.timeFrames, redraws, readouts.size()),
+              std::make_tuple(1, 1, 1, 1, 0u));
+    deliver_at(30);
+    EXPECT_TRUE(std::isinf(readouts.at(0))) << "no time elapsed";
 }
 
-TEST_F(Ingestion, NothingHappensWithoutACamera) {
-    p.s.LargeWidth = 0;
-    for (int i = 0; i < 5; ++i) deliver_at(i);
-    EXPECT_EQ(p.v.count, 0);
-    EXPECT_EQ(p.s.Depth, 0);
-}
-
-TEST_F(Ingestion, ReadoutIsTheMeanRateOverUpToTwentyIntervals) {
+// Stored frame k (1-based) at T_k = 1000 + 30k + k * k, so the intervals all differ. The 61st
+// frame overwrites slot 0.
+TEST_F(Ingestion, ReadoutIsTheMeanRateOverUpToTwentyIntervalsAndTheRingWrapsAfterSixty) {
     deliver_at(0);
     deliver_at(0);
-    // Stored frame k (1-based) at T_k = 1000 + 30k + k*k, so the intervals are all different.
     auto T = [](int k) { return static_cast<uint32_t>(1000 + 30 * k + k * k); };
-    for (int k = 1; k <= 22; ++k) deliver_at(T(k));
-    ASSERT_EQ(readouts.size(), 21u);
+    for (int k = 1; k <= 61; ++k) {
+        p.s.srcData[1] = static_cast<uint8_t>(k);
+        deliver_at(T(k));
+        ASSERT_EQ(std::make_tuple(p.s.Depth, p.s.SFIndex),
+                  std::make_tuple(std::min(k, 60), k % 60));
+    }
     EXPECT_DOUBLE_EQ(readouts[0], 1000.0 / (T(2) - T(1)));
-    EXPECT_DOUBLE_EQ(readouts[18], 19 * 1000.0 / (T(20) - T(1)));
     EXPECT_DOUBLE_EQ(readouts[19], 20 * 1000.0 / (T(21) - T(1)));
     EXPECT_DOUBLE_EQ(readouts[20], 20 * 1000.0 / (T(22) - T(2)));
+    EXPECT_EQ(std::make_tuple(p.s.sourceFrames[0][1], p.s.sourceFrames[1][1]),
+              std::make_tuple(61, 2));
 }
 
-TEST_F(Ingestion, ZeroElapsedTimeGivesAnInfiniteReadout) {
-    for (int i = 0; i < 4; ++i) deliver_at(500);
-    ASSERT_EQ(readouts.size(), 1u);
-    EXPECT_TRUE(std::isinf(readouts[0]));
-}
-
-TEST_F(Ingestion, RingWrapsAfterSixtyFrames) {
-    deliver_at(0);
-    deliver_at(0);
-    for (int k = 0; k < 60; ++k) {
-        p.fill_camera(1, static_cast<uint8_t>(k), 0, 0);
-        deliver_at(k);
-        ASSERT_EQ(p.s.Depth, k + 1);
-    }
-    EXPECT_EQ(p.s.Depth, 60);
-    EXPECT_EQ(p.s.SFIndex, 0);
-    p.fill_camera(1, 200, 0, 0);
-    deliver_at(61);
-    EXPECT_EQ(p.s.Depth, 60);
-    EXPECT_EQ(p.s.SFIndex, 1);
-    EXPECT_EQ(p.s.sourceFrames[0][1], 200) << "the 61st frame overwrites slot 0";
-    EXPECT_EQ(p.s.sourceFrames[1][1], 1);
-}
-
-TEST_F(Ingestion, HalfSizeCopiesTheTopLeftCornerOfTheCameraBuffer) {
-    setup_size_params(p.s, kHalfSize, false);
-    for (int y = 0; y < p.s.LargeHeight; ++y)
-        for (int x = 0; x < p.s.LargeWidth; ++x)
-            p.s.srcData[y * p.s.LargeSrcRowBytes + 4 * x + 1] = static_cast<uint8_t>(10 * y + x);
-    for (int i = 0; i < 3; ++i) deliver_at(i);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(p.slot_pixel(0, x, y)[1], 10 * y + x);
-}
-
-TEST_F(Ingestion, SizeChangeEmptiesTheRingButKeepsTheReadoutWindow) {
+// A size change empties the ring and the planes but keeps the readout's window; at half size
+// the ring takes the top-left corner of the camera buffer.
+TEST_F(Ingestion, SizeChangeEmptiesTheRingAndHalfSizeTakesTheTopLeftCorner) {
     for (int i = 0; i < 10; ++i) deliver_at(100 * i);
-    for (size_t i = 0; i < 4 * p.s.planeFloats; ++i) p.s.fBuffer[i] = 3.0f;
-    const int timeFrames = p.v.timeFrames, index = p.v.frameTimeIndex;
+    std::fill(p.s.fBuffer, p.s.fBuffer + 4 * p.s.planeFloats, 3.0f);
     setup_size_params(p.s, kHalfSize, false);
-    EXPECT_EQ(p.s.Depth, 0);
-    EXPECT_EQ(p.s.SFIndex, 0);
-    for (size_t i = 0; i < 4 * p.s.planeFloats; ++i) ASSERT_EQ(p.s.fBuffer[i], 0.0f);
-    EXPECT_EQ(p.v.timeFrames, timeFrames);
-    EXPECT_EQ(p.v.frameTimeIndex, index);
+    EXPECT_EQ(std::make_tuple(p.s.Depth, p.s.SFIndex), std::make_tuple(0, 0));
+    EXPECT_TRUE(std::all_of(p.s.fBuffer, p.s.fBuffer + 4 * p.s.planeFloats,
+                            [](float f) { return f == 0; }));
+    // The camera's red of (x, y) is 32y + 4x + 1.
+    for (int i = 0; i < 32 * 4; ++i) p.s.srcData[i] = static_cast<uint8_t>(i);
     deliver_at(1000);
     // 8 stored frames at 200, 300, ..., 900: the window still starts at the first, T = 200.
     EXPECT_DOUBLE_EQ(readouts.back(), 8 * 1000.0 / (1000 - 200));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(p.slot_pixel(0, x, y)[1], 32 * y + 4 * x + 1);
 }
 
 TEST(ViewInit, SeedsThePhasesAndMirrors) {
     PipelineState s;
     ViewState v;
     v.mirrorMode = false;
-    v.timeFrames = 5;
+    v.timeFrames = v.frameTimeIndex = 5;
     init_view_state(s, v, 1733500000);
     srand48(1733500000);
-    EXPECT_EQ(s.Oc11, lrand48() % 360);
-    EXPECT_EQ(s.Oc12, lrand48() % 360);
-    EXPECT_EQ(s.Oc21, lrand48() % 360);
-    EXPECT_EQ(s.Oc22, lrand48() % 360);
-    EXPECT_TRUE(v.mirrorMode);
-    EXPECT_EQ(v.timeFrames, 0);
+    for (int oc : {s.Oc11, s.Oc12, s.Oc21, s.Oc22}) EXPECT_EQ(oc, lrand48() % 360);
+    EXPECT_EQ(std::make_tuple(v.mirrorMode, v.timeFrames, v.frameTimeIndex),
+              std::make_tuple(true, 0, 0));
 }
 
 }  // namespace

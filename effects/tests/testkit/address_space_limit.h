@@ -6,7 +6,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cstddef>
 #include <fstream>
 
 namespace testkit {
@@ -15,16 +14,13 @@ class AddressSpaceLimit {
 public:
     explicit AddressSpaceLimit(size_t room) {
         getrlimit(RLIMIT_AS, &before_);
-        std::ifstream statm("/proc/self/statm");
         size_t pages = 0;
-        statm >> pages;
+        std::ifstream("/proc/self/statm") >> pages;
         rlimit lowered = before_;
         lowered.rlim_cur = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + room;
         setrlimit(RLIMIT_AS, &lowered);
     }
     ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &before_); }
-    AddressSpaceLimit(const AddressSpaceLimit&) = delete;
-    AddressSpaceLimit& operator=(const AddressSpaceLimit&) = delete;
 
 private:
     rlimit before_{};

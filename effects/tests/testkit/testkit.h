@@ -27,29 +27,22 @@ public:
     PipelineState s;
     ViewState v;
 
-    // Copies everything an effect reads or writes (ring, planes, phases, output) from other,
-    // which must have the same geometry.
-    void copy_from(const Pipeline& other);
-
-    // Fills the camera buffer with one colour, alpha included.
-    void fill_camera(uint8_t a, uint8_t r, uint8_t g, uint8_t b);
     // Fills the camera buffer with random bytes.
     void random_camera(std::mt19937& rng);
     // Stores the camera buffer into the ring as the ingestion does, skipping the two dropped
     // deliveries.
     void deliver();
-
-    // Fills `depth` slots with random frames and sets SFIndex and Depth as a ring that has
-    // taken that many frames would have them.
+    // Fills the ring with random frames and sets SFIndex and Depth as a ring that has taken
+    // `depth` frames would have them.
     void random_ring(std::mt19937& rng, int depth);
-    // Pixel x of row y of history slot k: A, R, G, B.
-    uint8_t* slot_pixel(int k, int x, int y) { return slot_row(s, k, y) + 4 * x; }
-    // Sets every byte of the rows of history slot k.
-    void fill_slot(int k, uint8_t value);
     // Fills the colour planes with random values in [0, 255] and the rest with random floats.
     void random_planes(std::mt19937& rng);
     // Output bitmap filled with random RGB, byte 3 set to the sentinel, guards behind it.
     void random_output(std::mt19937& rng);
+    // Ring, planes, output and wave phases from one seed: equal seeds, equal pipelines.
+    void randomise(unsigned seed, int depth);
+    // Pixel x of row y of history slot k: A, R, G, B.
+    uint8_t* slot_pixel(int k, int x, int y) { return slot_row(s, k, y) + 4 * x; }
     // Points base and rowBytes at the bitmap in use, as a render pass does.
     void begin_pass();
 
@@ -74,23 +67,27 @@ public:
         int16_t code;
         std::string cause;  // the alert's second part, "" when it has none
     };
-    static std::vector<Call>& calls();
+    static std::vector<Call>& calls() {
+        static std::vector<Call> c;
+        return c;
+    }
 };
 
 // A grabber that records the calls made to it and fails where asked.
 class RecordingGrabber : public Grabber {
 public:
-    int16_t stop() override;
-    int16_t setChannelBounds(const Rect16& bounds) override;
-    int16_t startPreview() override;
+    int16_t stop() override { return call("stop", stopStatus); }
+    int16_t setChannelBounds(const Rect16& b) override {
+        return lastBounds = b, call("bounds", boundsStatus);
+    }
+    int16_t startPreview() override { return call("start", startStatus); }
 
     std::vector<std::string> calls;
     Rect16 lastBounds;
     int16_t stopStatus = 0, boundsStatus = 0, startStatus = 0;
-};
 
-// Hex text of bytes, 32 to a line, and back.
-std::string to_hex(const std::vector<uint8_t>& bytes);
-std::vector<uint8_t> from_hex(const std::string& text);
+private:
+    int16_t call(const char* name, int16_t status) { return calls.push_back(name), status; }
+};
 
 }  // namespace testkit
