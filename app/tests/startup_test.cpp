@@ -26,7 +26,7 @@ std::function<void()> g_alertOpen;  // what the stand-in alert box does while it
 // the program ends with status 1, without a camera timer. An alert raised inside a render pass
 // holds the frame loop while its box's own event loop runs: the camera gets no idle time and the
 // ring stays where it was.
-TEST_P(StartUp, BringsTheCameraUpInOrderOrShowsTheStepThatFailed) {
+TEST_P(StartUp, BringsTheCameraUpInOrderAndEndsByQuitASignalOrTheFailedStep) {
     const StartCase& row = GetParam();
     if (row.fail) testcam::camera().*row.fail = true;
     const QuitSignals handlers([this](int sig) { controller.quitApplication(128 + sig); });
