@@ -34,7 +34,6 @@ inline std::vector<std::string>& recorded_alerts() {
 class MessageBoxAnswerer {
 public:
     MessageBoxAnswerer() {
-        timer.setInterval(5);
         QObject::connect(&timer, &QTimer::timeout, [this] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || box->buttons().isEmpty()) return;
@@ -44,7 +43,7 @@ public:
             if (onAnswer) onAnswer();
             button->click();
         });
-        timer.start();
+        timer.start(5);
     }
     std::vector<std::string> seen;
     std::function<void()> onAnswer;
@@ -64,10 +63,8 @@ protected:
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
         QCoreApplication::setOrganizationName(QStringLiteral("WobblescopeTests"));
         QCoreApplication::setApplicationName(QStringLiteral("Wobblescope"));
-        {
-            QSettings settings;
-            storeSettings(settings);
-        }
+        QSettings settings;  // seen at once by the window's own QSettings
+        storeSettings(settings);
         recorded_alerts().clear();
         set_error_msg_backend(
             nullptr, [](const std::string& title, const std::string& text, const std::string&) {

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "camera_test_support.h"
 
+#include <stdlib.h>
+
 #include <filesystem>
-#include <random>
-#include <thread>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 
 #include "av_camera.h"
 #include "frame_history.h"
@@ -35,12 +38,22 @@ bool idle_until_delivery(CaptureState& c, CountingReceiver& r, std::chrono::mill
     return false;
 }
 
+std::unique_ptr<AvInput> open_clip(const std::string& path) {
+    int status = 0;
+    std::string error;
+    std::unique_ptr<AvInput> in = AvInput::open(path, false, status, error);
+    if (in && (in->findStreamInfo() != 0 || in->openVideo() != 0)) in.reset();
+    return in;
+}
+
+std::vector<char> file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+}
+
 TempDir::TempDir() {
-    std::random_device rd;
-    dir_ = (std::filesystem::temp_directory_path() /
-            ("wobble-capture-" + std::to_string(rd()) + std::to_string(rd())))
-               .string();
-    std::filesystem::create_directories(dir_);
+    std::string name = (std::filesystem::temp_directory_path() / "wobble-capture-XXXXXX").string();
+    dir_ = ::mkdtemp(name.data()) ? name : throw std::runtime_error("cannot create " + name);
 }
 
 TempDir::~TempDir() {
@@ -53,14 +66,6 @@ bool LiveCamera::start(const std::string& source, int size) {
     if (!setup_camera(s, c) || !create_output_bitmaps(s)) return false;
     setup_size_params(s, size, false);
     return install_grab_complete(c, &view) && start_camera(c);
-}
-
-SeqGrabber& LiveCamera::grabber() { return *c.theSeqGrabber; }
-CameraReader& LiveCamera::reader() { return *c.theSeqGrabber->reader(); }
-
-void LiveCamera::idle_once() {
-    camera_idle(c);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 LiveCamera::~LiveCamera() {

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
-// Helpers of the camera tests: an error_msg spy, a counting frame receiver and bounded waits.
+// The camera tests' kit: the alerts an error_msg spy saw, a counting frame receiver, a camera
+// started as the program starts it, bounded waits, clips opened for reading, a scratch directory.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "QTMovie.h"
@@ -31,8 +34,13 @@ private:
 bool idle_until_delivery(CaptureState& c, CountingReceiver& r,
                          std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-class CameraReader;
-class SeqGrabber;
+class AvInput;
+
+// The input at path opened as the render tool opens it (not live), its stream information read
+// and its video decoder open; null when any of it fails.
+std::unique_ptr<AvInput> open_clip(const std::string& path);
+// The bytes of the file at path.
+std::vector<char> file_bytes(const std::string& path);
 
 // A camera started as the live program starts it: set-up, bitmaps, the working size, callback,
 // preview.
@@ -42,22 +50,18 @@ struct LiveCamera {
     CountingReceiver view{s};
 
     bool start(const std::string& source, int size = kHalfSize);
-    SeqGrabber& grabber();
-    CameraReader& reader();
-    // Runs the camera timer until done() holds; false after 30 s.
+    // Runs the camera timer (a tick every 10 ms) until done() holds; false after 30 s.
     template <class F>
     bool tickUntil(F done) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (!done()) {
             if (std::chrono::steady_clock::now() > end) return false;
-            idle_once();
+            camera_idle(c);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return true;
     }
     ~LiveCamera();
-
-private:
-    void idle_once();  // one camera timer tick, then 10 ms
 };
 
 // A fresh directory for one test's files, removed by the destructor.

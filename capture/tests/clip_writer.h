@@ -17,7 +17,7 @@ struct ClipSettings {
     int width = 64, height = 48;       // pixels
     int frames = 10;
     int fps = 25;
-    PaintFn paint;  // a moving test pattern when empty
+    PaintFn paint = nullptr;  // a moving test pattern when empty
 };
 
 // The default pattern: every byte depends on x, y and n, alpha is 255.
