@@ -14,14 +14,10 @@ public:
         ignore.sa_handler = SIG_IGN;
         sigaction(SIGXFSZ, &ignore, &oldAction_);
         getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit capped = saved_;
-        capped.rlim_cur = bytes;
+        const rlimit capped{bytes, saved_.rlim_max};
         setrlimit(RLIMIT_FSIZE, &capped);
     }
-    ~FileSizeCap() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        sigaction(SIGXFSZ, &oldAction_, nullptr);
-    }
+    ~FileSizeCap() { setrlimit(RLIMIT_FSIZE, &saved_); sigaction(SIGXFSZ, &oldAction_, nullptr); }
     FileSizeCap(const FileSizeCap&) = delete;
     FileSizeCap& operator=(const FileSizeCap&) = delete;
 

@@ -5,15 +5,15 @@
 
 // Rows of 4 x width + 16 bytes, kept while the working size stays, rebuilt when it changes;
 // only a size beyond the 16-bit bounds is refused.
-TEST(RecFramePixmap, FollowsTheWorkingSize) {
-    AlertSpy alerts;
-    RecordingState r;
+using RecFramePixmap = RecordingFixture;
+
+TEST_F(RecFramePixmap, FollowsTheWorkingSize) {
     ASSERT_TRUE(setup_rec_frame_pixmap(r, working_size(320, 240)));
     uint8_t* const first = r.RecFramePM.baseAddr;
     ASSERT_TRUE(setup_rec_frame_pixmap(r, working_size(320, 240)));
     EXPECT_EQ(r.RecFramePM.baseAddr, first);
     EXPECT_EQ(r.RecFramePM.rowBytes, 1296);
-    for (const auto& [w, h] : {std::pair{640, 480}, std::pair{8192, 2}}) {
+    for (const auto& [w, h] : {std::pair{640, 480}, {640, 2}, {8192, 2}}) {
         ASSERT_TRUE(setup_rec_frame_pixmap(r, working_size(w, h)));
         ASSERT_EQ(*r.MoviePixMap, &r.RecFramePM);
         EXPECT_EQ(r.RecFramePM.rowBytes, 4 * w + 16);
@@ -21,9 +21,9 @@ TEST(RecFramePixmap, FollowsTheWorkingSize) {
                   (Rect16{0, 0, static_cast<int16_t>(h), static_cast<int16_t>(w)}));
         std::memset(r.RecFramePM.baseAddr, 0xA5, static_cast<size_t>(4 * w + 16) * h);
     }
-    EXPECT_TRUE(AlertSpy::texts().empty());
+    EXPECT_TRUE(alerts.texts().empty());
     EXPECT_FALSE(setup_rec_frame_pixmap(r, working_size(40000, 2)));
-    EXPECT_EQ(AlertSpy::texts(), (std::vector<std::string>{"setup_rec_frame_pixmap"}));
+    EXPECT_EQ(alerts.texts(), (std::vector<std::string>{"setup_rec_frame_pixmap"}));
     EXPECT_EQ(r.MoviePixMap, nullptr);
 }
 
@@ -32,6 +32,7 @@ struct CopyRow {
     int width, height;   // working size
     int sourceRowBytes;  // the drawn bitmap's rows
     int mapRows;         // the pixel map's own height; its rows are 32 bytes
+    friend void PrintTo(const CopyRow& row, std::ostream* os) { *os << row.name; }
 };
 
 class CopyBmToPm : public ::testing::TestWithParam<CopyRow> {};

@@ -4,12 +4,9 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -19,24 +16,16 @@ extern char** environ;
 
 namespace {
 
-// Whether the session manager of the daemon at $XDG_RUNTIME_DIR exports its objects.
-bool session_manager_ready() {
-    FILE* dump = ::popen("pw-dump 2>/dev/null", "r");
-    if (!dump) return false;
-    std::string out;
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, dump)) > 0;) out.append(buf, n);
-    ::pclose(dump);
-    return out.find("WirePlumber [export]") != std::string::npos;
-}
+using namespace std::chrono;
 
-bool on_path(const std::string& program) {
-    return std::system(("command -v '" + program + "' >/dev/null 2>&1").c_str()) == 0;
-}
-
-pid_t read_pid(const std::string& path) {
-    const std::string text = read_text(path);
-    return text.empty() ? -1 : static_cast<pid_t>(std::atol(text.c_str()));
+// SIGTERM, then SIGKILL when it has not ended within a second; reaps it.
+void stop_program(pid_t pid) {
+    if (pid <= 0) return;
+    ::kill(pid, SIGTERM);
+    if (wait_program(pid, seconds(1)) == -1) {
+        ::kill(pid, SIGKILL);
+        wait_program(pid, seconds(5));
+    }
 }
 
 }  // namespace
@@ -56,24 +45,13 @@ pid_t spawn_program(const std::vector<std::string>& argv, const std::string& log
     return rc == 0 ? pid : -1;
 }
 
-int wait_program(pid_t pid, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
+int wait_program(pid_t pid, milliseconds timeout) {
+    for (const auto end = steady_clock::now() + timeout;; std::this_thread::sleep_for(10ms)) {
         int status = 0;
         const pid_t r = ::waitpid(pid, &status, WNOHANG);
         if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         if (r < 0) return -2;
-        if (std::chrono::steady_clock::now() >= end) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
-void stop_program(pid_t pid) {
-    if (pid <= 0) return;
-    ::kill(pid, SIGTERM);
-    if (wait_program(pid, std::chrono::seconds(1)) == -1) {
-        ::kill(pid, SIGKILL);
-        wait_program(pid, std::chrono::seconds(5));
+        if (steady_clock::now() >= end) return -1;
     }
 }
 
@@ -83,117 +61,88 @@ std::string read_text(const std::string& path) {
 }
 
 bool PipeWireDaemon::start(std::string& why) {
-    for (const char* program : {"pipewire", "wireplumber", "dbus-run-session", "pw-dump"}) {
-        if (!on_path(program)) {
-            why = std::string(program) + " is not installed (scripts/install-deps.sh installs it)";
-            return false;
-        }
-    }
-    char tmpl[] = "/tmp/wobble-pipewire-XXXXXX";
-    if (!::mkdtemp(tmpl)) {
-        why = "cannot make a private runtime directory";
+    if (std::system("command -v pipewire wireplumber dbus-run-session pw-dump >/dev/null") != 0) {
+        why = "pipewire, wireplumber, dbus or pw-dump is missing (scripts/install-deps.sh)";
         return false;
     }
-    dir_ = tmpl;  // mkdtemp makes it mode 700, as PipeWire wants
-    saved_.clear();
+    char tmpl[] = "/tmp/wobble-pipewire-XXXXXX";  // mode 700, as PipeWire wants
+    if (!::mkdtemp(tmpl)) return why = "cannot make a private runtime directory", false;
+    dir_ = tmpl;
     for (const char* name : {"XDG_RUNTIME_DIR", "XDG_STATE_HOME", "PIPEWIRE_REMOTE"}) {
         const char* old = std::getenv(name);
-        saved_.push_back({name, old != nullptr, old ? old : ""});
+        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
     }
     ::setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
     ::setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);
     ::unsetenv("PIPEWIRE_REMOTE");
-
     // The shell inside the session writes both ids, then waits for both to end.
-    const std::string script = "pipewire & echo $! > '" + dir_ + "/pipewire.pid'; " +
-                               "wireplumber & echo $! > '" + dir_ + "/wireplumber.pid'; wait";
-    session_ = spawn_program({"dbus-run-session", "--", "sh", "-c", script}, dir_ + "/daemon.log");
-    if (session_ < 0) {
-        why = "cannot start dbus-run-session";
-        return false;
-    }
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    struct stat st;
-    while (::stat((dir_ + "/pipewire-0").c_str(), &st) != 0 || pipewire_ <= 0 ||
-           wireplumber_ <= 0) {
-        if (pipewire_ <= 0) pipewire_ = read_pid(dir_ + "/pipewire.pid");
-        if (wireplumber_ <= 0) wireplumber_ = read_pid(dir_ + "/wireplumber.pid");
-        if (std::chrono::steady_clock::now() >= end || wait_program(session_, {}) >= 0) {
-            why = "the PipeWire daemon did not start: " + read_text(dir_ + "/daemon.log");
-            stop();
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    session_ = spawn_program({"dbus-run-session", "--", "sh", "-c",
+                              "pipewire & echo $! > '" + dir_ +
+                                  "/pipewire.pid'; wireplumber & echo $! > '" + dir_ +
+                                  "/wireplumber.pid'; wait"},
+                             dir_ + "/daemon.log");
     // Nodes are linked only once the session manager has loaded its policy; its export client
     // appears then. On a loaded machine that takes seconds.
-    const auto ready = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!session_manager_ready()) {
-        if (std::chrono::steady_clock::now() >= ready) {
-            why = "the session manager did not come up: " + read_text(dir_ + "/daemon.log");
+    const std::string ready =
+        "pw-dump 2>/dev/null | grep -q 'WirePlumber \\[export\\]'";  // at $XDG_RUNTIME_DIR
+    for (const auto end = steady_clock::now() + 40s;; std::this_thread::sleep_for(100ms)) {
+        if (pipewire_ <= 0) pipewire_ = std::atoi(read_text(dir_ + "/pipewire.pid").c_str());
+        if (wireplumber_ <= 0)
+            wireplumber_ = std::atoi(read_text(dir_ + "/wireplumber.pid").c_str());
+        if (pipewire_ > 0 && wireplumber_ > 0 && std::system(ready.c_str()) == 0) return true;
+        if (session_ < 0 || steady_clock::now() >= end || wait_program(session_, {}) >= 0) {
+            why = "the PipeWire daemon did not come up: " + read_text(dir_ + "/daemon.log");
             stop();
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    return true;
 }
 
 void PipeWireDaemon::stop() {
-    if (session_ <= 0) return;
     for (pid_t p : {wireplumber_, pipewire_})
         if (p > 0) ::kill(p, SIGTERM);
-    if (wait_program(session_, std::chrono::seconds(5)) == -1) {
+    if (session_ > 0 && wait_program(session_, seconds(5)) == -1) {
         for (pid_t p : {wireplumber_, pipewire_})
             if (p > 0) ::kill(p, SIGKILL);
         stop_program(session_);
     }
+    if (!dir_.empty()) std::system(("rm -rf '" + dir_ + "'").c_str());
     session_ = pipewire_ = wireplumber_ = -1;
-    for (const Saved& v : saved_) v.set ? ::setenv(v.name, v.value.c_str(), 1) : ::unsetenv(v.name);
-    std::system(("rm -rf '" + dir_ + "'").c_str());
+    for (const auto& [name, old] : saved_) old ? ::setenv(name, old->c_str(), 1) : ::unsetenv(name);
+    saved_.clear();
 }
 
+CameraConsumer::~CameraConsumer() { stop_program(pid_); }
+
 bool CameraConsumer::start(const std::string& node, const std::string& format, int pictures) {
-    node_ = node;
-    format_ = format;
-    pictures_ = pictures;
-    pid_ = spawn_program(
-        {"gst-launch-1.0", "-v", "pipewiresrc", "target-object=" + node,
-         "num-buffers=" + std::to_string(pictures), "always-copy=true", "!",
-         "video/x-raw,format=" + format, "!", "filesink", "location=" + dir_ + "/" + tag_ + ".raw"},
-        dir_ + "/" + tag_ + ".log");
+    argv_ = {"gst-launch-1.0", "-v", "pipewiresrc", "target-object=" + node,
+             "num-buffers=" + std::to_string(pictures), "always-copy=true", "!",
+             "video/x-raw,format=" + format, "!", "filesink", "location=" + path_ + ".raw"};
+    pid_ = spawn_program(argv_, path_ + ".log");
     return pid_ > 0;
 }
 
-int CameraConsumer::wait(std::chrono::milliseconds timeout) {
-    using namespace std::chrono;
-    const auto end = steady_clock::now() + timeout;
-    while (pid_ > 0) {
+int CameraConsumer::wait(milliseconds timeout) {
+    for (const auto end = steady_clock::now() + timeout; pid_ > 0;) {
         const auto left = duration_cast<milliseconds>(end - steady_clock::now());
-        const int status = wait_program(pid_, std::max(milliseconds(0), std::min(left, kLinkTime)));
+        // 10 s to reach PLAYING: now and then, on a loaded machine, gst-launch stays at PAUSED
+        // and never links to the node; such a consumer is started again, twice at most.
+        const int status = wait_program(pid_, std::clamp(left, 0ms, milliseconds(10s)));
         if (status != -1) {
             pid_ = -1;
-            status_ = status;
-            break;
+            return status_ = status;
         }
         if (steady_clock::now() >= end) return -1;
-        // Now and then gst-launch stays at PAUSED and never links to the node, on a loaded
-        // machine: such a consumer is started again, twice at most.
         if (restarts_ < 2 && log().find("Setting pipeline to PLAYING") == std::string::npos) {
             stop_program(pid_);
-            pid_ = -1;
             ++restarts_;
-            if (!start(node_, format_, pictures_)) return -1;
+            if ((pid_ = spawn_program(argv_, path_ + ".log")) < 0) return -1;
         }
     }
     return status_;
 }
 
-bool CameraConsumer::running() {
-    return pid_ > 0 && wait(std::chrono::milliseconds(0)) == -1;
-}
-
 std::vector<uint8_t> CameraConsumer::bytes() const {
-    const std::string s = read_text(dir_ + "/" + tag_ + ".raw");
+    const std::string s = read_text(path_ + ".raw");
     return std::vector<uint8_t>(s.begin(), s.end());
 }
