@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The remembered settings: a round trip through the file, garbage of every kind in every key, and
 // the window that comes back with them.
-#include <QAction>
 #include <QSettings>
-#include <QTemporaryDir>
-#include <QVariant>
 
-#include "effect_matrix.h"
 #include "recording_types.h"
 #include "schedule_app_fixture.h"
 #include "settings_store.h"
@@ -14,165 +10,114 @@
 
 namespace {
 
-StoredSettings non_default() {
-    StoredSettings s;
-    s.effect = 4;
-    s.normal = true;
-    s.mirror = false;
-    s.fullSize = true;
-    s.maxHeight = 1080;
-    s.virtualCamera = true;
-    s.camera = QStringLiteral("lavfi:testsrc2=size=320x240:rate=30");
-    s.hasCompression = true;
-    s.codecType = kH264CodecType;
-    s.spatialQuality = codecHighQuality;
-    s.keyFrameRate = 12;
-    s.windowGeometry = QByteArray("\x01\xd9\xd0\xcb\x00\x03", 6);
-    s.snapshotCountdown = true;
-    return s;
+using namespace settings_key;
+
+// Writes `values`, or one key, to a fresh file and reads the file back.
+StoredSettings through_file(const StoredSettings& values, const char* key = nullptr,
+                            const QVariant& value = {}) {
+    QTemporaryDir dir;
+    QSettings s(dir.filePath("Wobblescope.conf"), QSettings::IniFormat);
+    key ? s.setValue(key, value) : write_settings(s, values);
+    s.sync();
+    EXPECT_FALSE(s.contains("TimerArray"));
+    return read_settings(QSettings(s.fileName(), QSettings::IniFormat));
 }
 
-TEST(SettingsStore, RoundTripThroughTheFileKeepsEveryValueAndWritesNoTimerArray) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Wobblescope.conf"));
-    {
-        QSettings s(path, QSettings::IniFormat);
-        write_settings(s, non_default());
-        EXPECT_FALSE(s.contains(QStringLiteral("TimerArray")));
-    }
-    QSettings s(path, QSettings::IniFormat);
-    EXPECT_EQ(read_settings(s), non_default());
+TEST(SettingsStore, RoundTripThroughTheFileKeepsEveryValue) {
+    const StoredSettings s(4, true, false, true, 1080, true, "lavfi:testsrc2", true, kH264CodecType,
+                           codecHighQuality, 12, "\1\xd9", true);
+    EXPECT_EQ(through_file(s), s);
 }
 
 struct Garbage {
     std::string name;
     const char* key;
     QVariant value;
+    friend void PrintTo(const Garbage& g, std::ostream* os) { *os << g.name; }
 };
-void PrintTo(const Garbage& g, std::ostream* os) { *os << g.name; }
 
 class SettingsGarbage : public ::testing::TestWithParam<Garbage> {};
 
 TEST_P(SettingsGarbage, FallsBackToTheDefault) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Wobblescope.conf"));
-    {
-        QSettings s(path, QSettings::IniFormat);
-        s.setValue(QLatin1String(GetParam().key), GetParam().value);
-    }
-    QSettings s(path, QSettings::IniFormat);
-    EXPECT_EQ(read_settings(s), StoredSettings{});
+    EXPECT_EQ(through_file({}, GetParam().key, GetParam().value), StoredSettings{});
 }
 
+// Every kind of value in every key, then numbers out of range and texts that are no value of
+// their key.
 std::vector<Garbage> garbage_rows() {
-    const std::vector<std::pair<std::string, QVariant>> anyKey = {
-        {"Word", QStringLiteral("banana")},
-        {"List", QStringList{QStringLiteral("1"), QStringLiteral("2")}},
-        {"Bytes", QByteArray("\x00\xff\x10", 3)},
-        {"Fraction", 2.5},
-        {"Huge", QStringLiteral("99999999999999999999")},
-        {"Empty", QString()},
-        {"Map", QVariantMap{{QStringLiteral("a"), 1}}}};
-    const std::vector<std::pair<std::string, const char*>> keys = {
-        {"Effect", settings_key::effect},
-        {"Normal", settings_key::normal},
-        {"Mirror", settings_key::mirror},
-        {"FullSize", settings_key::fullSize},
-        {"MaxHeight", settings_key::maxHeight},
-        {"VirtualCamera", settings_key::virtualCamera},
-        {"Codec", settings_key::codec},
-        {"Quality", settings_key::quality},
-        {"KeyFrameRate", settings_key::keyFrameRate},
-        {"Countdown", settings_key::snapshotCountdown}};
+    using Kind = std::pair<const char*, QVariant>;
+    const Kind kinds[] = {Kind("Word", "banana"),
+                          Kind("List", QStringList{"1", "2"}),
+                          Kind("Bytes", QByteArray("\0\xff", 2)),
+                          Kind("Fraction", 2.5),
+                          Kind("Huge", "99999999999999999999"),
+                          Kind("Empty", QString()),
+                          Kind("Map", QVariantMap{{"a", 1}})};
     std::vector<Garbage> rows;
-    for (const auto& [keyName, key] : keys)
-        for (const auto& [kind, value] : anyKey) rows.push_back({keyName + kind, key, value});
-    // Numbers out of range, and texts that are no value of their key.
-    rows.push_back({"EffectSix", settings_key::effect, 6});
-    rows.push_back({"EffectNegative", settings_key::effect, -1});
-    rows.push_back({"NormalTwo", settings_key::normal, 2});
-    rows.push_back({"MaxHeightNoChoice", settings_key::maxHeight, 600});
-    rows.push_back({"MaxHeightNegative", settings_key::maxHeight, -480});
-    rows.push_back({"MaxHeightBeyondOwn", settings_key::maxHeight, 4320});
-    rows.push_back({"CodecUnknown", settings_key::codec, QStringLiteral("vp09")});
-    rows.push_back({"QualityAboveLossless", settings_key::quality, codecLosslessQuality + 1});
-    rows.push_back({"KeyFrameRateNegative", settings_key::keyFrameRate, -24});
-    rows.push_back({"CameraList", settings_key::camera, QStringList{QStringLiteral("a")}});
-    rows.push_back({"CameraTwoLines", settings_key::camera, QStringLiteral("demo\n/dev/video0")});
-    rows.push_back({"CameraBytes", settings_key::camera, QByteArray("\x00\x01", 2)});
-    rows.push_back({"GeometryWord", settings_key::windowGeometry, QStringLiteral("banana")});
-    rows.push_back({"GeometryList", settings_key::windowGeometry, QStringList{}});
+    for (const char* key : {effect, normal, mirror, fullSize, maxHeight, virtualCamera, codec,
+                            quality, keyFrameRate, snapshotCountdown})
+        for (const auto& [kind, value] : kinds)
+            rows.push_back(Garbage(QString(key).remove('/').toStdString() + kind, key, value));
+    rows.insert(
+        rows.end(),
+        {Garbage("EffectSix", effect, 6), Garbage("EffectNegative", effect, -1),
+         Garbage("NormalTwo", normal, 2), Garbage("MaxHeightNoChoice", maxHeight, 600),
+         Garbage("MaxHeightNegative", maxHeight, -480),
+         Garbage("MaxHeightBeyondOwn", maxHeight, 4320), Garbage("CodecUnknown", codec, "vp09"),
+         Garbage("QualityAboveLossless", quality, codecLosslessQuality + 1),
+         Garbage("KeyFrameRateNegative", keyFrameRate, -24),
+         Garbage("CameraList", camera, QStringList{"a"}),
+         Garbage("CameraTwoLines", camera, "demo\n/dev/video0"),
+         Garbage("CameraBytes", camera, QByteArray("\0\1", 2)),
+         Garbage("GeometryWord", windowGeometry, "banana"),
+         Garbage("GeometryList", windowGeometry, QStringList{})});
     return rows;
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKeyAndKind, SettingsGarbage, ::testing::ValuesIn(garbage_rows()),
-                         [](const ::testing::TestParamInfo<Garbage>& info) {
-                             return info.param.name;
-                         });
+                         [](const auto& info) { return info.param.name; });
 
-// The window with stored settings (the fixture's own settings file).
+// The window on a settings file of garbage and a schedule.
 class RememberedWindow : public AppFixture {
 protected:
     void storeSettings(QSettings& s) override {
-        if (garbage) {
-            for (const char* key :
-                 {settings_key::effect, settings_key::normal, settings_key::mirror,
-                  settings_key::fullSize, settings_key::windowGeometry,
-                  settings_key::snapshotCountdown, settings_key::camera}) {
-                s.setValue(QLatin1String(key), QByteArray("\xff\xfe garbage", 10));
-            }
-        }
-        s.setValue(QStringLiteral("TimerArray"), QStringLiteral("1 10 2 5"));
+        for (const char* key :
+             {effect, normal, mirror, fullSize, windowGeometry, snapshotCountdown, camera})
+            s.setValue(key, QByteArray("\xff\xfe garbage"));
+        s.setValue("TimerArray", "1 10 2 5");
     }
-    bool garbage = false;
+    // The effect, then 1 or 0 for: effect choice open, Normal (switch, menu item), mirror (mode,
+    // menu item), Full Size (switch, menu item), countdown.
+    std::string shown() {
+        const Ui::MainWindow& ui = *controller->ui;
+        const EffectMatrix& m = *view->deformMode;
+        std::string s = std::to_string(m.selectedRow() * 3 + m.selectedColumn()) + " ";
+        for (bool on : {m.isEnabled(), view->normalSwitch->isChecked(),
+                        ui.normalMenuItem->isChecked(), view->viewState()->mirrorMode != 0,
+                        ui.actionMirror->isChecked(), view->sizeSwitch->isChecked(),
+                        ui.actionFullSize->isChecked(), ui.actionSnapshotCountdown->isChecked()})
+            s += on ? '1' : '0';
+        return s;
+    }
 };
 
-class GarbageWindow : public RememberedWindow {
-protected:
-    void SetUp() override {
-        garbage = true;
-        RememberedWindow::SetUp();
-    }
-};
-
-TEST_F(RememberedWindow, StateComesBackAtTheNextStartAndTimerArrayIsLeftAsItWas) {
-    Ui::MainWindow& ui = *controller->ui;
+// Garbage gives the defaults without an alert; what is chosen then comes back at the next start,
+// and the schedule is left as it was.
+TEST_F(RememberedWindow, StartsWithTheDefaultsOnGarbageAndGivesBackWhatWasChosen) {
+    EXPECT_EQ(shown(), "0 10011000");
+    EXPECT_TRUE(capture.cameraSource.empty() && recorded_alerts().empty());
     view->deformMode->selectCellAtRow(1, 1);
-    ui.normalMenuItem->trigger();
-    ui.actionMirror->trigger();
-    ui.sizeSwitch->click();
-    ui.actionSnapshotCountdown->trigger();
+    controller->ui->normalMenuItem->trigger();
+    controller->ui->actionMirror->trigger();
+    controller->ui->sizeSwitch->click();
+    controller->ui->actionSnapshotCountdown->trigger();
     controller->saveSettings();
-    controller->applicationWillTerminate();
-    controller.reset();
-
-    ViewState again;
     controller = std::make_unique<Controller>();
+    ViewState again;
     load_interface_file(*controller, pipeline, again, capture);
     view = controller->myMovieView;
-    EXPECT_EQ(view->deformMode->selectedRow(), 1);
-    EXPECT_EQ(view->deformMode->selectedColumn(), 1);
-    EXPECT_TRUE(view->normalSwitch->isChecked());
-    EXPECT_TRUE(controller->ui->normalMenuItem->isChecked());
-    EXPECT_FALSE(view->deformMode->isEnabled());
-    EXPECT_FALSE(again.mirrorMode);
-    EXPECT_FALSE(controller->ui->actionMirror->isChecked());
-    EXPECT_TRUE(view->sizeSwitch->isChecked());
-    EXPECT_TRUE(controller->ui->actionFullSize->isChecked());
-    EXPECT_TRUE(controller->ui->actionSnapshotCountdown->isChecked());
-    EXPECT_EQ(QSettings().value(QStringLiteral("TimerArray")).toString(), "1 10 2 5");
-}
-
-TEST_F(GarbageWindow, StartsWithTheDefaults) {
-    EXPECT_EQ(view->deformMode->selectedRow(), 0);
-    EXPECT_EQ(view->deformMode->selectedColumn(), 0);
-    EXPECT_TRUE(view->deformMode->isEnabled());
-    EXPECT_FALSE(view->normalSwitch->isChecked());
-    EXPECT_TRUE(viewState.mirrorMode);
-    EXPECT_FALSE(view->sizeSwitch->isChecked());
-    EXPECT_FALSE(controller->ui->actionSnapshotCountdown->isChecked());
-    EXPECT_TRUE(capture.cameraSource.empty());
-    EXPECT_TRUE(recorded_alerts().empty());
+    EXPECT_EQ(shown(), "4 01100111");
+    EXPECT_EQ(QSettings().value("TimerArray").toString(), "1 10 2 5");
 }
 
 }  // namespace
