@@ -1,21 +1,13 @@
 // SPDX-License-Identifier: MIT
-// The record button, its save sheet and the recording's end, on the real main window with the
-// stand-in camera; every movie is read back with libavformat.
-#include <QAbstractButton>
-#include <QAction>
-#include <QComboBox>
+// What the window saves: movies through the record button and its save sheet (read back with
+// libavformat), and snapshots with their countdown.
 #include <QDir>
 #include <QFileDialog>
-#include <QImage>
-#include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTranslator>
 
-#include "CompressionDialog.h"
-#include "error_alert.h"
 #include "file_size_cap.h"
 #include "movie_reader.h"
 #include "recording.h"
@@ -26,11 +18,8 @@ namespace {
 class RecordingControlsTest : public WindowTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
         oldHome = qgetenv("HOME");
         qputenv("HOME", home.path().toUtf8());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           home.filePath("settings"));
         QSettings().clear();
         controller.recording = &recording;
         WindowTest::SetUp();
@@ -38,124 +27,75 @@ protected:
         startCamera(3);
     }
     void TearDown() override {
-        QSettings().clear();
         qputenv("HOME", oldHome);
         WindowTest::TearDown();
     }
-
     // One camera frame and one render pass.
     void frame() {
         view->cameraTask();
-        QImage target(view->size(), QImage::Format_RGB32);
-        view->render(&target);
+        view->grab();
     }
-
-    // Clicks the record button on and returns the sheet it opened.
-    QFileDialog* openSheet() {
+    // Clicks the record button on and accepts its sheet with `name` typed in (relative to the
+    // sheet's directory, or absolute).
+    void record(const QString& name) {
         ui->recButton->click();
-        return controller.savePanel;
+        ASSERT_NE(controller.savePanel, nullptr);
+        controller.savePanel->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+        QMetaObject::invokeMethod(controller.savePanel, "accept");
     }
-
-    // Accepts the sheet with `name` typed into its name field.
-    static void acceptAs(QFileDialog* sheet, const QString& name) {
-        sheet->findChild<QLineEdit*>("fileNameEdit")->setText(name);
-        QMetaObject::invokeMethod(sheet, "accept");
+    // Records `frames` frames into `name`, then reads `file` back.
+    MovieInfo recordAndRead(const QString& name, int frames, const QString& file) {
+        record(name);
+        for (int i = 0; i < frames; ++i) frame();
+        ui->recButton->click();
+        EXPECT_FALSE(ui->actionRecord->isChecked());
+        return read_movie(file.toStdString());
     }
-
-    // Starts a recording into `name` (relative to the sheet's directory or absolute).
-    void startRecording(const QString& name) {
-        QFileDialog* sheet = openSheet();
-        ASSERT_NE(sheet, nullptr);
-        acceptAs(sheet, name);
-        ASSERT_EQ(recording.RecordingOn, 1);
-    }
-
-    QStringList alertTexts() const {
-        QStringList out;
-        for (const testcam::Alert& a : testcam::camera().alerts)
-            out << QString::fromStdString(a.text);
-        return out;
+    QString sheetDirectory() {
+        ui->recButton->click();
+        const QString dir = QDir(controller.savePanel->directory()).canonicalPath();
+        controller.savePanel->reject();
+        return dir;
     }
 
     QTemporaryDir home;
     QByteArray oldHome;
     RecordingState recording;
+    std::vector<testcam::Alert>& alerts = testcam::camera().alerts;
 };
 
 }  // namespace
 
 TEST_F(RecordingControlsTest, TheSheetOffersWobbleMovieAtHomeAndRemembersTheDirectory) {
-    QFileDialog* sheet = openSheet();
+    ui->recButton->click();
+    QFileDialog* sheet = controller.savePanel;
     ASSERT_NE(sheet, nullptr);
-    EXPECT_TRUE(ui->recButton->isChecked());
-    EXPECT_TRUE(sheet->isVisible());
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(sheet->parentWidget(), controller.window);
-    EXPECT_EQ(sheet->acceptMode(), QFileDialog::AcceptSave);
-    EXPECT_EQ(sheet->windowTitle(), "Movie Recording");
-    EXPECT_EQ(sheet->labelText(QFileDialog::FileName), "Filename: ");
-    EXPECT_EQ(sheet->labelText(QFileDialog::Accept), "Start");
-    EXPECT_EQ(QDir(sheet->directory()).canonicalPath(), QDir(home.path()).canonicalPath());
     EXPECT_EQ(sheet->findChild<QLineEdit*>("fileNameEdit")->text(), "WobbleMovie");
-    ASSERT_NE(sheet->findChild<QWidget*>("recOptionView"), nullptr);
-    EXPECT_EQ(sheet->findChild<QLabel*>("compressorName")->text(), "Photo-JPEG");
+    EXPECT_EQ(QDir(sheet->directory()).canonicalPath(), QDir(home.path()).canonicalPath());
+    sheet->reject();  // cancelled: no recording, nothing remembered
+    EXPECT_FALSE(ui->recButton->isChecked());
+    EXPECT_FALSE(QSettings().contains("MovieFileSaveDirectory"));
 
     const QString movies = home.filePath("movies");
     ASSERT_TRUE(QDir().mkpath(movies));
-    acceptAs(sheet, movies + "/first");
-    ASSERT_EQ(recording.RecordingOn, 1);
-    EXPECT_TRUE(ui->recButton->isChecked());
-    EXPECT_EQ(QSettings().value("MovieFileSaveDirectory").toString(), movies);
-    for (int i = 0; i < 5; ++i) frame();
-    ui->recButton->click();  // off
-    EXPECT_FALSE(ui->recButton->isChecked());
-    EXPECT_EQ(recording.RecordingOn, 0);
-    const MovieInfo m = read_movie((movies + "/first.mov").toStdString());
-    ASSERT_EQ(m.error, "");
-    EXPECT_EQ(m.durations.size(), 5u);
-    EXPECT_EQ(m.width, pipeline.Width);
-    EXPECT_EQ(m.title, "screenMovie");
-
-    // The next sheet opens where the last movie went.
-    sheet = openSheet();
-    ASSERT_NE(sheet, nullptr);
-    EXPECT_EQ(QDir(sheet->directory()).canonicalPath(), QDir(movies).canonicalPath());
-    sheet->reject();
-    EXPECT_TRUE(alertTexts().isEmpty());
-}
-
-TEST_F(RecordingControlsTest, CancellingLeavesNoRecordingNoFileAndTheButtonOff) {
-    QFileDialog* sheet = openSheet();
-    ASSERT_NE(sheet, nullptr);
-    sheet->reject();
-    EXPECT_FALSE(ui->recButton->isChecked());
-    EXPECT_EQ(recording.RecordingOn, 0);
-    EXPECT_EQ(controller.savePanel, nullptr);
-    frame();
-    EXPECT_FALSE(QFileInfo::exists(home.filePath("WobbleMovie.mov")));
-    EXPECT_FALSE(QSettings().contains("MovieFileSaveDirectory"));
-    EXPECT_TRUE(alertTexts().isEmpty());
+    const MovieInfo m = recordAndRead(movies + "/first", 5, movies + "/first.mov");
+    EXPECT_EQ(m.durations.size(), 5u) << m.error;
+    EXPECT_EQ(sheetDirectory(), QDir(movies).canonicalPath());
+    QSettings().setValue("MovieFileSaveDirectory", home.filePath("gone"));  // gone: home instead
+    EXPECT_EQ(sheetDirectory(), QDir(home.path()).canonicalPath());
+    EXPECT_TRUE(alerts.empty());
 }
 
 TEST_F(RecordingControlsTest, TheMovieExtensionIsEnforced) {
-    startRecording("clip.avi");
-    frame();
-    ui->recButton->click();
-    startRecording("plain");
-    frame();
-    ui->recButton->click();
-    EXPECT_TRUE(QFileInfo::exists(home.filePath("plain.mov")));
-    EXPECT_TRUE(QFileInfo::exists(home.filePath("clip.avi.mov")));
-    EXPECT_FALSE(QFileInfo::exists(home.filePath("clip.avi")));
-}
-
-TEST_F(RecordingControlsTest, AnUnwritableDirectoryAlertsReleasesTheButtonAndIsRemembered) {
-    QFileDialog* sheet = openSheet();
-    ASSERT_NE(sheet, nullptr);
-    acceptAs(sheet, "/proc/WobbleMovie");
-    EXPECT_EQ(alertTexts(), QStringList{"Cannot create new file"});
+    EXPECT_EQ(recordAndRead("clip.avi", 3, home.filePath("clip.avi.mov")).durations.size(), 3u);
+    EXPECT_EQ(recordAndRead("upper.MOV", 2, home.filePath("upper.MOV")).durations.size(), 2u);
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList({"clip.avi.mov", "upper.MOV"}));
+    // Where no file can be made: an alert, the button released, the directory remembered.
+    record("/proc/WobbleMovie");
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].text, "Cannot create new file");
     EXPECT_FALSE(ui->recButton->isChecked());
-    EXPECT_EQ(recording.RecordingOn, 0);
     EXPECT_EQ(QSettings().value("MovieFileSaveDirectory").toString(), "/proc");
 }
 
@@ -163,125 +103,65 @@ TEST_F(RecordingControlsTest, AFailedFrameEndsTheRecordingWithOneAlertAndKeepsTh
     ASSERT_TRUE(set_compression_settings(recording, pipeline, kRawCodecType, codecLosslessQuality));
     int64_t nowMs = 0;
     recording.clock = [&nowMs] { return (nowMs += 40) * 1000; };
-    startRecording("full");
+    record("full");
     {
         const FileSizeCap cap(70000);  // room for two fragments of half a second
         for (int i = 0; i < 200 && recording.RecordingOn; ++i) frame();
     }
-
     EXPECT_EQ(recording.RecordingOn, 0);
     EXPECT_FALSE(ui->recButton->isChecked());
     // The alert comes once the view has painted, and only once, however many frames follow.
-    ASSERT_TRUE(testcam::wait_until([&] { return !alertTexts().isEmpty(); }));
+    ASSERT_TRUE(testcam::wait_until([&] { return !alerts.empty(); }));
     for (int i = 0; i < 5; ++i) frame();
     QCoreApplication::processEvents();
-    ASSERT_EQ(alertTexts().size(), 1);
-    const QString alert = alertTexts()[0];
-    EXPECT_TRUE(
-        alert.startsWith("AddMediaSample for Video\nerror code = -27\nThe movie file has "
-                         "reached the largest size allowed. The recording was stopped; "))
-        << alert.toStdString();
-    EXPECT_TRUE(alert.endsWith(" pictures recorded so far are in ~/full.mov."))
-        << alert.toStdString();
-    const QRegularExpressionMatch kept = QRegularExpression("the (\\d+) pictures").match(alert);
-    ASSERT_TRUE(kept.hasMatch()) << alert.toStdString();
+    ASSERT_EQ(alerts.size(), 1u);
     std::string error;
-    EXPECT_EQ(decode_movie(home.filePath("full.mov").toStdString(), error),
-              kept.captured(1).toInt())
-        << error;
-    EXPECT_GE(kept.captured(1).toInt(), 24);
+    const int pictures = decode_movie(home.filePath("full.mov").toStdString(), error);
+    EXPECT_GE(pictures, 24) << error;
+    EXPECT_EQ(alerts[0].text,
+              "AddMediaSample for Video\nerror code = -27\nThe movie file has reached the largest "
+              "size allowed. The recording was stopped; the " +
+                  std::to_string(pictures) + " pictures recorded so far are in ~/full.mov.");
 }
 
 TEST_F(RecordingControlsTest, QuittingWhileRecordingFinishesTheMovie) {
-    startRecording("quit");
+    record("quit");
     for (int i = 0; i < 4; ++i) frame();
     // The main window's close quits the application, inside its event loop as in the program.
     QTimer::singleShot(0, controller.window, [this] { controller.window->close(); });
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-    guard.start(20000);
-    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_EQ(runLoop(), 0);
+    QCoreApplication::removePostedEvents(qApp, QEvent::Quit);  // the last window's, too late
     EXPECT_EQ(recording.RecordingOn, 0);
     EXPECT_FALSE(ui->recButton->isChecked());
     const MovieInfo m = read_movie(home.filePath("quit.mov").toStdString());
-    ASSERT_EQ(m.error, "");
-    EXPECT_EQ(m.durations.size(), 4u);
-    std::vector<uint8_t> rgb;
-    int w = 0, h = 0;
-    std::string error;
-    EXPECT_TRUE(decode_movie_frame(home.filePath("quit.mov").toStdString(), 3, rgb, w, h, error))
-        << error;
-    EXPECT_TRUE(alertTexts().isEmpty());
+    EXPECT_EQ(m.durations.size(), 4u) << m.error;
 }
 
-TEST_F(RecordingControlsTest, ASizeChangeWaitsForTheRecordingToEnd) {
-    const int halfWidth = pipeline.Width;
-    startRecording("size");
-    frame();
-    ui->sizeSwitch->click();  // full size asked for
-    for (int i = 0; i < 4; ++i) frame();
-    EXPECT_EQ(pipeline.Width, halfWidth);
-    ui->recButton->click();
-    const MovieInfo m = read_movie(home.filePath("size.mov").toStdString());
-    EXPECT_EQ(m.width, halfWidth);
-    EXPECT_EQ(m.durations.size(), 5u);
-    frame();  // the first pass after the recording
-    EXPECT_EQ(pipeline.Width, 2 * halfWidth);
-}
+// The picture as shown goes to the pictures folder under a time-stamped name, after the
+// countdown if it is on.
+TEST_F(WindowTest, SnapshotsHoldThePictureAsShown) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    QDir(folder).removeRecursively();
+    startCamera(8);
+    view->grab();
+    ui->snapshotButton->click();
+    const QFileInfo file(controller.lastPicturePath);
+    EXPECT_EQ(file.absolutePath(), QFileInfo(folder).absoluteFilePath());
+    // The drawn bitmap's bytes R, G, B of each pixel, the spare fourth byte left out.
+    const OutputBitmap& bm = *pipeline.bitmap;
+    const QImage drawn(bm.data, bm.width, bm.height, bm.rowBytes, QImage::Format_RGBX8888);
+    EXPECT_EQ(QImage(file.absoluteFilePath()).convertToFormat(QImage::Format_RGB888),
+              drawn.convertToFormat(QImage::Format_RGB888));
 
-TEST_F(RecordingControlsTest, CompressionSettingsOpenOnTheCurrentPictureAndCancelChangesNothing) {
-    for (int i = 0; i < 3; ++i) frame();
-    QAction* item = nullptr;
-    for (QAction* a : controller.window->findChildren<QAction*>())
-        if (a->property("action").toString() == "compressMethod") item = a;
-    ASSERT_NE(item, nullptr);
-    EXPECT_TRUE(item->isEnabled());
-    bool seen = false;
-    QString codec;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* d = qobject_cast<CompressionDialog*>(QApplication::activeModalWidget());
-        if (!d || !d->isVisible()) return;
-        poll.stop();
-        seen = true;
-        codec = d->findChild<QComboBox*>("codecCombo")->currentText();
-        EXPECT_GT(d->previewBytes(), 0);
-        d->findChild<QComboBox*>("codecCombo")->setCurrentIndex(1);
-        d->reject();
-    });
-    poll.start();
-    item->trigger();
-    EXPECT_TRUE(seen);
-    EXPECT_EQ(codec, "Photo-JPEG ('jpeg')");
-    EXPECT_EQ(recording.RecCodecType, kJPEGCodecType);
-    EXPECT_TRUE(alertTexts().isEmpty());
-}
-
-TEST_F(RecordingControlsTest, SheetAndFailureTextsComeFromTheCatalogue) {
-    QTranslator german;
-    ASSERT_TRUE(german.load(QLocale(QLocale::German, QLocale::Germany), "app", "_", ":/i18n"));
-    QCoreApplication::installTranslator(&german);
-    QFileDialog* sheet = openSheet();
-    ASSERT_NE(sheet, nullptr);
-    EXPECT_EQ(sheet->windowTitle(), "Filmaufnahme");
-    EXPECT_EQ(sheet->labelText(QFileDialog::FileName), "Dateiname: ");
-    EXPECT_EQ(sheet->labelText(QFileDialog::Accept), "Starten");
-    EXPECT_EQ(sheet->findChild<QLineEdit*>("fileNameEdit")->text(), "WobbleMovie");
-    sheet->reject();
-    EXPECT_EQ(catalogue_lookup("Cannot create new file"), "Neue Datei kann nicht angelegt werden");
-    EXPECT_EQ(catalogue_lookup("AddMediaSample for Video"), "AddMediaSample für Video");
-    EXPECT_EQ(QCoreApplication::translate("CompressionDialog", "Lossless"), "Verlustfrei");
-    QCoreApplication::removeTranslator(&german);
-}
-
-TEST_F(RecordingControlsTest, AStoredDirectoryThatIsGoneFallsBackToHome) {
-    for (const QVariant& stored : {QVariant(home.filePath("gone")), QVariant(42), QVariant()}) {
-        QSettings().setValue("MovieFileSaveDirectory", stored);
-        QFileDialog* sheet = openSheet();
-        ASSERT_NE(sheet, nullptr);
-        EXPECT_EQ(QDir(sheet->directory()).canonicalPath(), QDir(home.path()).canonicalPath());
-        sheet->reject();
+    ui->actionSnapshotCountdown->trigger();
+    ui->actionSavePicture->trigger();
+    for (const char* shown : {"3", "2", "1"}) {
+        EXPECT_EQ(view->overlayText(), shown);
+        ASSERT_NE(controller.countdownTimer, nullptr);
+        QMetaObject::invokeMethod(controller.countdownTimer, "timeout");
     }
+    EXPECT_TRUE(view->overlayText().isEmpty());
+    EXPECT_EQ(controller.countdownTimer, nullptr);
+    EXPECT_NE(controller.lastPicturePath, file.absoluteFilePath());
+    EXPECT_TRUE(QFileInfo::exists(controller.lastPicturePath));
 }

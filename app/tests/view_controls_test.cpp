@@ -1,265 +1,158 @@
 // SPDX-License-Identifier: MIT
-// The effect selector, the normal, size and mirror controls and the menus, on the real window.
-#include <QAbstractButton>
-#include <QAction>
-#include <QLineEdit>
-#include <QLocale>
-#include <QMenu>
-#include <QMenuBar>
-#include <QSignalSpy>
+// The effect selector, the Normal, Mirror and Full Size controls with their menu marks and keys, in
+// the main window and in full screen; the checked look; Qt's own options; what the view draws;
+// the alert.
+#include <QProcess>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTest>
+#include <QTranslator>
 
+#include "error_alert.h"
 #include "window_fixture.h"
 
 namespace {
 
-QList<QAction*> effect_items(Ui::MainWindow* ui) {
-    return {ui->actionWaveWarp,    ui->actionExposure,    ui->actionMotionTrace,
-            ui->actionMotionDelay, ui->actionTimeScatter, ui->actionMotionPaint};
-}
+// Keys typed into the window, then a button clicked; what the controls show afterwards.
+struct ControlCase {
+    const char* name;
+    const char* keys;    // e.g. "0, 4": 0, then 4
+    const char* button;  // object name, or ""
+    int cell;            // selected row * 10 + column
+    bool normal, mirror, fullSize, fullScreen;
+    friend void PrintTo(const ControlCase& r, std::ostream* os) { *os << r.name; }
+};
 
-// Width and height of the area from the top-left corner that is not black.
-QSize picture_extent(const QImage& shot) {
-    int w = 0, h = 0;
-    for (int y = 0; y < shot.height(); ++y)
-        for (int x = 0; x < shot.width(); ++x)
-            if ((shot.pixel(x, y) & 0xFFFFFF) != 0) {
-                w = std::max(w, x + 1);
-                h = std::max(h, y + 1);
-            }
-    return QSize(w, h);
-}
+class WindowControls : public WindowTest, public ::testing::WithParamInterface<ControlCase> {};
+
+struct DrawCase {
+    const char* name;
+    uint8_t alpha;  // the camera's alpha byte, which ends up in byte 3 of the output pixels
+    QImage::Format target;
+    friend void PrintTo(const DrawCase& r, std::ostream* os) { *os << r.name; }
+};
+
+class Drawing : public WindowTest, public ::testing::WithParamInterface<DrawCase> {};
 
 }  // namespace
 
-TEST_F(WindowTest, LaunchStateIsWaveWarpHalfSizeMirrored) {
-    EXPECT_TRUE(view->deformMode->isEnabled());
-    EXPECT_EQ(view->deformMode->selectedRow(), 0);
-    EXPECT_EQ(view->deformMode->selectedColumn(), 0);
-    EXPECT_FALSE(view->normalSwitch->isChecked());
-    EXPECT_FALSE(view->normalMenuItem->isChecked());
-    EXPECT_FALSE(view->sizeSwitch->isChecked());
-    EXPECT_TRUE(viewState.mirrorMode);
-    for (int oc : {pipeline.Oc11, pipeline.Oc12, pipeline.Oc21, pipeline.Oc22}) {
-        EXPECT_GE(oc, 0);
-        EXPECT_LT(oc, 360);
-    }
-}
+TEST_P(WindowControls, ShowTheirStateInButtonsMatrixAndMenus) {
+    const ControlCase& c = GetParam();
+    controller.firstTime = false;
+    controller.window->show();
+    QApplication::setActiveWindow(controller.window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller.window));
+    QTest::keySequence(controller.window, QKeySequence(QString::fromLatin1(c.keys)));
+    if (*c.button) controller.window->findChild<QAbstractButton*>(c.button)->click();
 
-TEST_F(WindowTest, MatrixCellsAreInRowOrderWithTheEffectNames) {
     EffectMatrix* m = view->deformMode;
-    EXPECT_EQ(m->numberOfRows(), 2);
-    EXPECT_EQ(m->numberOfColumns(), 3);
-    EXPECT_EQ(m->cellTitles(), (QStringList{"Wave Warp", "Exposure", "Motion Trace", "Motion Delay",
-                                            "Time Scatter", "Motion Paint"}));
-    EXPECT_EQ(view->normalSwitch->text(), "Normal");
-    // The menu item of each cell carries the cell's title and its tag row * 10 + column.
-    const QList<QAction*> items = effect_items(ui);
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(items[i]->text(), m->cellTitles()[i]);
-        EXPECT_EQ(items[i]->property("tag").toInt(), i / 3 * 10 + i % 3);
+    EXPECT_EQ(m->selectedRow() * 10 + m->selectedColumn(), c.cell);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(m->cells()[i]->isChecked(), i / 3 * 10 + i % 3 == c.cell);
+    EXPECT_EQ(m->isEnabled(), !c.normal);
+    EXPECT_EQ(ui->normalSwitch->isChecked(), c.normal);
+    EXPECT_EQ(ui->normalMenuItem->isChecked(), c.normal);
+    EXPECT_EQ(ui->actionMotionPaint->isEnabled(), !c.normal);  // greyed out while Normal
+    EXPECT_EQ(viewState.mirrorMode, c.mirror);
+    EXPECT_EQ(ui->actionMirror->isChecked(), c.mirror);
+    EXPECT_EQ(ui->sizeSwitch->isChecked(), c.fullSize);
+    EXPECT_EQ(ui->actionFullSize->isChecked(), c.fullSize);
+    EXPECT_EQ(controller.fullScrWindow != nullptr, c.fullScreen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, WindowControls,
+    ::testing::Values(ControlCase{"AtLaunch", "", "", 0, false, true, false, false},
+                      ControlCase{"Key2", "2", "", 1, false, true, false, false},
+                      ControlCase{"Key4", "4", "", 10, false, true, false, false},
+                      ControlCase{"Key6", "6", "", 12, false, true, false, false},
+                      ControlCase{"Key0", "0", "", 0, true, true, false, false},
+                      ControlCase{"NormalButton", "", "normalSwitch", 0, true, true, false, false},
+                      ControlCase{"Key4EndsNormal", "0, 4", "", 10, false, true, false, false},
+                      ControlCase{"KeyM", "M", "", 0, false, false, false, false},
+                      ControlCase{"KeyS", "S", "", 0, false, true, true, false},
+                      ControlCase{"SizeButton", "", "sizeSwitch", 0, false, true, true, false},
+                      ControlCase{"ControlF", "Ctrl+F", "", 0, false, true, false, true}),
+    RowName());
+
+// Checked buttons take the highlight colour: Fusion's own checked look is a faint shade in a
+// dark palette.
+TEST_F(WindowTest, CheckedButtonsStandOutInTheHighlightColourOfADarkPalette) {
+    const QString formerStyle = QApplication::style()->name();
+    const QPalette formerPalette = QApplication::palette();
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QPalette dark(QColor(53, 53, 53), QColor(36, 31, 49));
+    dark.setColor(QPalette::ButtonText, QColor(238, 238, 238));
+    dark.setColor(QPalette::Highlight, QColor(53, 132, 228));
+    QApplication::setPalette(dark);
+    QCoreApplication::processEvents();
+    for (QAbstractButton* b : {ui->sizeSwitch, ui->exposureCell, ui->normalSwitch}) {
+        b->resize(120, 30);
+        b->setChecked(true);
+        const QColor face = b->grab().toImage().pixelColor(6, 15);  // inside the edge, off the text
+        EXPECT_LT(
+            std::abs(face.red() - 53) + std::abs(face.green() - 132) + std::abs(face.blue() - 228),
+            90)
+            << b->objectName().toStdString();
+    }
+    QApplication::setPalette(formerPalette);
+    QApplication::setStyle(QStyleFactory::create(formerStyle));
+}
+
+TEST(CommandLine, QtsStandardOptionsAreAcceptedAndPassedOn) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(WOBBLESCOPE_BIN,
+            {"-platform", "offscreen", "-style", "Fusion", "-reverse", "--list-cameras"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAll().toStdString();
+}
+
+// What the view draws: the output bitmap as it is, whatever its unshown fourth byte holds, on
+// paint devices with and without an alpha channel (a translucent window, a 30-bit screen).
+TEST_P(Drawing, ThePlainPictureIsDrawnOpaquePixelForPixel) {
+    testcam::camera().alpha = GetParam().alpha;
+    view->normalSwitch->click();      // the plain picture
+    view->switchMirrorMode(nullptr);  // unmirrored, so pixel x shows camera pixel x
+    startCamera(5);
+    // Drawn centred on black: 4 columns each side.
+    QImage shot(QSize(40, 24), GetParam().target);
+    shot.fill(Qt::transparent);
+    controller.window->centralWidget()->layout()->removeWidget(view);  // keeps its size
+    view->resize(shot.size());
+    view->render(&shot);
+    shot = shot.convertToFormat(QImage::Format_ARGB32);
+    const int n = testcam::camera().frame - 1;  // the newest frame
+    for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 31; ++x) {  // the last output byte of a row is never written
+            ASSERT_EQ(shot.pixel(x + 4, y),
+                      qRgb(testcam::pattern(n, x, y, 0), testcam::pattern(n, x, y, 1),
+                           testcam::pattern(n, x, y, 2)))
+                << x << "," << y;
+        }
     }
 }
 
-TEST_F(WindowTest, MatrixSelectionFromCodeSendsNothingAndCanBeCleared) {
-    EffectMatrix* m = view->deformMode;
-    int clicks = 0;
-    for (QAbstractButton* b : m->cells())
-        QObject::connect(b, &QAbstractButton::clicked, [&] { ++clicks; });
-    m->selectCellAtRow(1, 1);
-    EXPECT_EQ(m->selectedRow(), 1);
-    EXPECT_EQ(m->selectedColumn(), 1);
-    m->selectCellAtRow(-1, -1);
-    EXPECT_EQ(m->selectedRow(), -1);
-    EXPECT_EQ(m->selectedColumn(), -1);
-    EXPECT_EQ(mode_index(view->controls()), -4);  // no cell: motion paint
-    m->selectCellAtRow(0, 2);
-    EXPECT_EQ(m->selectedColumn(), 2);
-    EXPECT_EQ(clicks, 0);
-    // A user's click selects a cell exclusively.
-    m->cells()[4]->click();
-    EXPECT_EQ(m->selectedRow(), 1);
-    EXPECT_EQ(m->selectedColumn(), 1);
-    EXPECT_FALSE(m->cells()[2]->isChecked());
-}
+INSTANTIATE_TEST_SUITE_P(
+    AlphaByteAndTarget, Drawing,
+    ::testing::Values(DrawCase{"Alpha0_RGB32", 0x00, QImage::Format_RGB32},
+                      DrawCase{"Alpha0_A2RGB30PM", 0x00, QImage::Format_A2RGB30_Premultiplied},
+                      DrawCase{"Alpha128_ARGB32PM", 0x80, QImage::Format_ARGB32_Premultiplied}),
+    RowName());
 
-TEST_F(WindowTest, SetEffectWithTag12SelectsRow1Column2) {
-    ui->actionMotionPaint->trigger();
-    EXPECT_EQ(view->deformMode->selectedRow(), 1);
-    EXPECT_EQ(view->deformMode->selectedColumn(), 2);
-    EXPECT_EQ(effect_for_mode(mode_index(view->controls())), 5);
-    // The same through the action called directly, from another cell.
-    view->setEffect(ui->actionExposure);
-    EXPECT_EQ(view->deformMode->selectedRow(), 0);
-    EXPECT_EQ(view->deformMode->selectedColumn(), 1);
-}
-
-TEST_F(WindowTest, NormalFromTheMenuSwitchesButtonAndMatrix) {
-    ui->normalMenuItem->trigger();
-    EXPECT_TRUE(view->normalMenuItem->isChecked());
-    EXPECT_TRUE(view->normalSwitch->isChecked());
-    EXPECT_FALSE(view->deformMode->isEnabled());
-    EXPECT_FALSE(view->controls().effectEnabled);
-    ui->normalMenuItem->trigger();
-    EXPECT_FALSE(view->normalMenuItem->isChecked());
-    EXPECT_FALSE(view->normalSwitch->isChecked());
-    EXPECT_TRUE(view->deformMode->isEnabled());
-    // Called as an action with the menu item as sender, it toggles the item itself.
-    view->switchNormal(view->normalMenuItem);
-    EXPECT_TRUE(view->normalMenuItem->isChecked());
-    EXPECT_TRUE(view->normalSwitch->isChecked());
-    EXPECT_FALSE(view->deformMode->isEnabled());
-}
-
-TEST_F(WindowTest, NormalFromTheButtonCopiesItsStateToTheMenu) {
-    view->normalSwitch->click();
-    EXPECT_TRUE(view->normalSwitch->isChecked());
-    EXPECT_TRUE(view->normalMenuItem->isChecked());
-    EXPECT_FALSE(view->deformMode->isEnabled());
-    view->normalSwitch->click();
-    EXPECT_FALSE(view->normalSwitch->isChecked());
-    EXPECT_FALSE(view->normalMenuItem->isChecked());
-    EXPECT_TRUE(view->deformMode->isEnabled());
-}
-
-TEST_F(WindowTest, ValidateMenuItemMarksTheSelectedEffectAndDisablesWhileNormal) {
-    view->deformMode->selectCellAtRow(1, 0);
-    for (QAction* item : effect_items(ui)) {
-        EXPECT_TRUE(view->validateMenuItem(item));
-        EXPECT_EQ(item->isChecked(), item->property("tag").toInt() == 10) << item->text().toStdString();
-    }
-    view->normalSwitch->click();
-    for (QAction* item : effect_items(ui)) {
-        EXPECT_FALSE(view->validateMenuItem(item));
-        EXPECT_EQ(item->isChecked(), item->property("tag").toInt() == 10);
-    }
-    // Items of other actions are always enabled and keep their state.
-    EXPECT_TRUE(view->validateMenuItem(ui->actionMirror));
-    EXPECT_TRUE(view->validateMenuItem(ui->normalMenuItem));
-    EXPECT_TRUE(ui->normalMenuItem->isChecked());
-}
-
-TEST_F(WindowTest, MenusAreValidatedWhenTheyOpen) {
-    view->deformMode->selectCellAtRow(0, 2);  // from code: nothing revalidates yet
-    EXPECT_FALSE(ui->actionMotionTrace->isChecked());
-    ui->menuEffect->popup(QPoint(0, 0));
-    ASSERT_TRUE(testcam::wait_until([&] { return ui->menuEffect->isVisible(); }));
-    EXPECT_TRUE(ui->actionMotionTrace->isChecked());
-    EXPECT_FALSE(ui->actionWaveWarp->isChecked());
-    EXPECT_TRUE(ui->actionWaveWarp->isEnabled());
-    ui->menuEffect->hide();
-
-    ui->normalMenuItem->trigger();
-    ui->menuEffect->popup(QPoint(0, 0));
-    ASSERT_TRUE(testcam::wait_until([&] { return ui->menuEffect->isVisible(); }));
-    for (QAction* item : effect_items(ui)) EXPECT_FALSE(item->isEnabled());
-    EXPECT_TRUE(ui->actionMotionTrace->isChecked());
-    EXPECT_TRUE(ui->normalMenuItem->isEnabled());
-    ui->menuEffect->hide();
-}
-
-TEST_F(WindowTest, EffectShortcutsFollowNormalMode) {
-    view->normalSwitch->click();
-    // Disabled items do not trigger, whatever their shortcut.
-    ui->actionTimeScatter->trigger();
-    EXPECT_EQ(view->deformMode->selectedRow(), 0);
-    EXPECT_EQ(view->deformMode->selectedColumn(), 0);
-    view->normalSwitch->click();
-    ui->actionTimeScatter->trigger();
-    EXPECT_EQ(view->deformMode->selectedRow(), 1);
-    EXPECT_EQ(view->deformMode->selectedColumn(), 1);
-}
-
-TEST_F(WindowTest, StandardShortcuts) {
-    const QList<QAction*> items = effect_items(ui);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(items[i]->shortcut(), QKeySequence(QString::number(i + 1)));
-    EXPECT_EQ(ui->normalMenuItem->shortcut(), QKeySequence("0"));
-    EXPECT_EQ(ui->actionQuit->shortcut(), QKeySequence("Ctrl+Q"));
-    EXPECT_FALSE(ui->actionMirror->shortcut().isEmpty());
-    EXPECT_FALSE(ui->actionFullSize->shortcut().isEmpty());
-}
-
-TEST_F(WindowTest, MirrorToggledTwiceIsBackAndTouchesNoControl) {
-    EXPECT_TRUE(viewState.mirrorMode);
-    ui->actionMirror->trigger();
-    EXPECT_FALSE(viewState.mirrorMode);
-    view->switchMirrorMode(ui->actionMirror);
-    EXPECT_TRUE(viewState.mirrorMode);
-    EXPECT_TRUE(ui->actionMirror->isChecked());  // the item's mark shows the mirror state
-    EXPECT_FALSE(view->normalSwitch->isChecked());
-}
-
-TEST_F(WindowTest, SizeItemWithTheToggleOnTurnsBothOffAndAppliesAtTheNextPass) {
-    startCamera(6);
-    view->sizeSwitch->click();  // the user asks for full size
-    ASSERT_TRUE(view->sizeSwitch->isChecked());
-    view->grab();  // a render pass applies it
-    EXPECT_EQ(viewState.currentSize, kFullSize);
-    EXPECT_EQ(pipeline.Width, 64);
-    EXPECT_EQ(pipeline.Depth, 0);
-
-    for (int i = 0; i < 2; ++i) view->cameraTask();
-    ui->actionFullSize->setChecked(true);
-    ui->actionFullSize->trigger();
-    EXPECT_FALSE(ui->actionFullSize->isChecked());
-    EXPECT_FALSE(view->sizeSwitch->isChecked());
-    EXPECT_EQ(viewState.currentSize, kFullSize);  // nothing happens before the pass
-
-    // While recording, the change waits.
-    const uint8_t recording = 1;
-    int recorded = 0;
-    view->setRecordingHook(&recording, [&](const uint8_t*, int) { return ++recorded > 0; });
-    view->grab();
-    EXPECT_EQ(recorded, 1);
-    EXPECT_EQ(viewState.currentSize, kFullSize);
-    EXPECT_EQ(pipeline.Width, 64);
-
-    const uint8_t stopped = 0;
-    view->setRecordingHook(&stopped, nullptr);
-    view->grab();
-    EXPECT_EQ(viewState.currentSize, kHalfSize);
-    EXPECT_EQ(pipeline.Width, 32);
-    EXPECT_EQ(pipeline.Depth, 0);
-}
-
-TEST_F(WindowTest, SizeItemWithTheToggleOffTurnsBothOn) {
-    ui->actionFullSize->trigger();
-    EXPECT_TRUE(ui->actionFullSize->isChecked());
-    EXPECT_TRUE(view->sizeSwitch->isChecked());
-    EXPECT_EQ(view->controls().sizeSwitchState, 1);
-}
-
-TEST_F(WindowTest, SetImageSizeChangesOnlyTheDrawnSize) {
-    startCamera(8);
-    const PipelineState before = pipeline;
-    const int depth = pipeline.Depth;
-    view->setImageSize(QSizeF(200, 150));
-    EXPECT_EQ(view->sizeHint(), QSize(200, 150));
-    EXPECT_EQ(pipeline.smallBitmap.displayWidth, 200);
-    EXPECT_EQ(pipeline.largeBitmap.displayHeight, 150);
-    EXPECT_EQ(pipeline.Width, before.Width);
-    EXPECT_EQ(pipeline.Height, before.Height);
-    EXPECT_EQ(pipeline.Depth, depth);
-    EXPECT_EQ(pipeline.bitmap, before.bitmap);
-    EXPECT_EQ(pipeline.smallBitmap.data, before.smallBitmap.data);
-    EXPECT_EQ(pipeline.smallBitmap.width, before.smallBitmap.width);
-    EXPECT_EQ(pipeline.sourceFrames[0], before.sourceFrames[0]);
-    EXPECT_EQ(viewState.currentSize, kHalfSize);
-
-    // The 32 x 24 picture fills the view with its proportions kept, whatever the display size.
-    detachView();
-    view->resize(300, 200);
-    EXPECT_EQ(picture_extent(view->grab().toImage()), QSize(283, 200));  // 17 black on the left
-    view->setImageSize(QSizeF(100, 75));
-    EXPECT_EQ(view->sizeHint(), QSize(100, 75));
-    EXPECT_EQ(picture_extent(view->grab().toImage()), QSize(283, 200));
-}
-
-TEST_F(WindowTest, FrameRateReadoutIsShownFromTheSecondStoredFrame) {
-    startCamera(3);
-    EXPECT_TRUE(view->fpsText->text().isEmpty());
-    view->cameraTask();
-    EXPECT_FALSE(view->fpsText->text().isEmpty());
-    bool ok = false;
-    const double fps = QLocale().toDouble(view->fpsText->text(), &ok);
-    EXPECT_TRUE((ok && fps > 0) || view->fpsText->text() == "inf") << view->fpsText->text().toStdString();
+// error_msg as the application-modal critical alert, read off the real message box.
+TEST(Alert, IsAnApplicationModalCriticalBoxInTheLanguageOfTheCatalogue) {
+    install_error_alert();
+    const testcam::SeenBox coded = testcam::answer_box([] { error_msg("SGStartPreview", -9405); });
+    EXPECT_EQ(coded.text, "Error in Wobblescope|SGStartPreview\nerror code = -9405|OK");
+    EXPECT_EQ(coded.icon, QMessageBox::Critical);
+    EXPECT_EQ(coded.modality, Qt::ApplicationModal);
+    EXPECT_EQ(testcam::answer_box([] { error_msg("SGNewChannel", 0); }).text,
+              "Error in Wobblescope|SGNewChannel|OK");
+    QTranslator german;
+    ASSERT_TRUE(german.load(QLocale(QLocale::German), "app", "_", ":/i18n"));
+    QCoreApplication::installTranslator(&german);
+    EXPECT_EQ(testcam::answer_box([] { error_msg("memory allocation for fBuffer", 12); }).text,
+              "Fehler in Wobblescope|Speicherzuteilung für fBuffer\nFehlercode = 12|OK");
+    QCoreApplication::removeTranslator(&german);
+    set_error_msg_backend(nullptr, nullptr);
 }

@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: MIT
 // The real main window on a stand-in camera (this machine has none): frames of a known pattern,
 // delivered from the camera timer's idle call, with the alpha byte of every pixel chosen by the
-// test. Alerts go to a spy.
+// test. Alerts go to a spy; a real message box can be answered and read.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QLayout>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QTimer>
 #include <cstring>
 #include <string>
@@ -50,48 +52,39 @@ inline Camera& camera() {
 
 // Channel c (0 red, 1 green, 2 blue) of pixel (x, y) of frame n.
 inline uint8_t pattern(int n, int x, int y, int c) {
-    switch (c) {
-        case 0: return static_cast<uint8_t>(x * 4 + n);
-        case 1: return static_cast<uint8_t>(y * 5 + 3);
-        default: return static_cast<uint8_t>(n * 7 + 40);
-    }
+    return static_cast<uint8_t>(c == 0 ? x * 4 + n : c == 1 ? y * 5 + 3 : n * 7 + 40);
 }
 
-inline void spy_alert(const std::string& title, const std::string& text, const std::string& button) {
-    camera().alerts.push_back({title, text, button});
+inline void spy_alert(const std::string& title, const std::string& text, const std::string& b) {
+    camera().alerts.push_back({title, text, b});
+}
+
+// Records a call of the camera layer; one that is to fail reports as the real layer does.
+inline bool called(const char* step, bool fails, const char* message, int16_t code) {
+    camera().calls.push_back(step);
+    if (fails) error_msg(message, code);
+    return !fails;
 }
 
 inline bool setup(PipelineState& s, CaptureState& c) {
-    camera().calls.push_back("setup_camera");
-    if (camera().failSetup) {
-        error_msg("OpenDefaultComponent SeqGrabComponentType", 0);
-        return false;
-    }
+    const char* message = "OpenDefaultComponent SeqGrabComponentType";
+    if (!called("setup_camera", camera().failSetup, message, 0)) return false;
     set_camera_geometry(s, camera().width, camera().height);
-    c.srcBuffer = std::make_unique<uint8_t[]>(static_cast<size_t>(s.LargeSrcRowBytes) * s.LargeHeight);
+    c.srcBuffer =
+        std::make_unique<uint8_t[]>(static_cast<size_t>(s.LargeSrcRowBytes) * s.LargeHeight);
     s.srcData = c.srcBuffer.get();
     return true;
 }
 
 inline bool install(CaptureState& c, FrameReceiver* view) {
-    camera().calls.push_back("install_grab_complete");
-    if (camera().failInstall) {
-        error_msg("SGSetVideoBottlenecks", -50);
-        return false;
-    }
     c.refCon = view;
-    return true;
+    return called("install_grab_complete", camera().failInstall, "SGSetVideoBottlenecks", -50);
 }
 
 inline bool start(CaptureState& c) {
-    camera().calls.push_back("start_camera");
     auto* timer = static_cast<MyMovieView*>(c.refCon)->findChild<QTimer*>("cameraTimer");
     camera().timerRanAtStart = timer && timer->isActive();
-    if (camera().failStart) {
-        error_msg("SGStartPreview", -9405);
-        return false;
-    }
-    return true;
+    return called("start_camera", camera().failStart, "SGStartPreview", -9405);
 }
 
 // Draws frame n into the top-left Width x Height corner, as the camera does, and delivers it.
@@ -111,12 +104,7 @@ inline void idle(CaptureState& c) {
 }
 
 inline CameraProcs procs() {
-    CameraProcs p;
-    p.setup_camera = setup;
-    p.install_grab_complete = install;
-    p.start_camera = start;
-    p.camera_idle = idle;
-    return p;
+    return {setup, install, start, idle};
 }
 
 // Processes events until done() holds; false when `ms` pass first.
@@ -130,7 +118,41 @@ bool wait_until(F done, int ms = 10000) {
     return true;
 }
 
+// What a modal message box showed: "title|text|button" (the button that answered it).
+struct SeenBox {
+    std::string text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    Qt::WindowModality modality = Qt::NonModal;
+};
+
+// Runs `open`, which shows a modal message box, and answers the box with its default button (else
+// its first); the text stays empty when no box opened.
+template <class F>
+SeenBox answer_box(F open) {
+    SeenBox seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box->buttons().isEmpty()) return;
+        QAbstractButton* b = box->defaultButton() ? box->defaultButton() : box->buttons().first();
+        seen = {(box->windowTitle() + "|" + box->text() + "|" + b->text()).toStdString(),
+                box->icon(), box->windowModality()};
+        b->click();
+    });
+    poll.start(5);
+    open();
+    return seen;
+}
+
 }  // namespace testcam
+
+// Names the rows of a table (structs with a `name`) in test names.
+struct RowName {
+    template <class T>
+    std::string operator()(const ::testing::TestParamInfo<T>& info) const {
+        return info.param.name;
+    }
+};
 
 // The main window loaded from MainWindow.ui, with the stand-in camera.
 class WindowTest : public ::testing::Test {
@@ -144,6 +166,7 @@ protected:
         view->cameraProcs = testcam::procs();
     }
     void TearDown() override {
+        controller.applicationWillTerminate();  // out of full screen, the view back home
         set_error_msg_backend(nullptr, nullptr);
         release_pipeline(pipeline);
     }
@@ -152,23 +175,19 @@ protected:
     // the loop's status. The run ends when `body` (run after launch) has quit or after 20 s.
     template <class F>
     int launch(F body) {
-        int status = -1;
         controller.window->show();
         QTimer::singleShot(0, &controller, [&] {
             controller.applicationDidFinishLaunching();
             QTimer::singleShot(0, &controller, body);
         });
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-        guard.start(20000);
-        status = QCoreApplication::exec();
-        return status;
+        return runLoop();
     }
-
-    // Takes the view out of the window's layout, so that a size given to it stays.
-    void detachView() {
-        if (QLayout* layout = controller.window->centralWidget()->layout()) layout->removeWidget(view);
+    // Runs the event loop until the application quits (its status) or 20 s pass (99).
+    static int runLoop() {
+        QTimer guard;
+        guard.callOnTimeout([] { QCoreApplication::exit(99); });
+        guard.start(20000);
+        return QCoreApplication::exec();
     }
 
     // Brings the camera up without an event loop and delivers `frames` frames.
