@@ -66,7 +66,7 @@ TEST_P(AcceptedSettings, GovernLaterRecordings) {
     ASSERT_EQ(m.sync.size(), 11u);
     for (size_t i = 0; i < m.sync.size(); ++i)
         EXPECT_EQ(m.sync[i], c.syncEvery ? i % c.syncEvery == 0 : i == 0) << i;
-    EXPECT_TRUE(alerts.texts().empty());
+    EXPECT_TRUE(alerts.calls().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -125,7 +125,7 @@ TEST_F(CompressionDialogTest, OffersEachCompressorWithItsQualitiesAndCancelKeeps
     EXPECT_EQ(r.RecCodecType, kJPEGCodecType);
     EXPECT_EQ(spatial().codecType, kJPEGCodecType);
     EXPECT_EQ(spatial().spatialQuality, codecNormalQuality);
-    EXPECT_TRUE(alerts.texts().empty());
+    EXPECT_TRUE(alerts.calls().empty());
 }
 
 }  // namespace

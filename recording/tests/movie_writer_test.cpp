@@ -19,8 +19,8 @@ TEST_F(MovieWriterTest, CompressorStartsWithTheRecordingSettingsAndKeepsThemWhen
     ASSERT_TRUE(create_video_compressor(r, pictures.s));
     EXPECT_FALSE(set_compression_settings(r, pictures.s, fourcc("cvid"), codecNormalQuality));
     EXPECT_FALSE(set_compression_settings(r, pictures.s, kJPEGCodecType, codecLosslessQuality));
-    ASSERT_EQ(alerts.texts().size(), 2u);
-    EXPECT_EQ(alerts.texts()[1].rfind("SCSetInfo scSpatialSettingsType\nerror code = -50", 0), 0u);
+    ASSERT_EQ(alerts.calls().size(), 2u);
+    EXPECT_EQ(alerts.calls()[1].text.rfind("SCSetInfo scSpatialSettingsType\nerror code = -50", 0), 0u);
     SCSpatialSettings sp;
     SCTemporalSettings tp;
     r.RecVideoCI->getInfo(sp);
@@ -44,7 +44,7 @@ TEST_F(MovieWriterTest, TimesFramesByTheClockIn600thsAndLeavesNoFileWithoutFrame
               (std::vector<int64_t>{40, 1, 1, 1, 19}));
     EXPECT_FALSE(fs::exists(record("empty.mov", {})));
     EXPECT_EQ(r.RecordingOn, 0);
-    EXPECT_TRUE(alerts.texts().empty());
+    EXPECT_TRUE(alerts.calls().empty());
 }
 
 struct DestinationRow {
@@ -65,8 +65,8 @@ TEST_P(Destination, ThatIsNoMovieFileIsRefusedAtOnce) {
     ::alarm(20);
     EXPECT_FALSE(setup_recording(r, pictures.s, path));
     ::alarm(0);
-    ASSERT_EQ(alerts.texts().size(), 1u);
-    EXPECT_EQ(alerts.texts()[0].rfind(GetParam().alert, 0), 0u) << alerts.texts()[0];
+    ASSERT_EQ(alerts.calls().size(), 1u);
+    EXPECT_EQ(alerts.calls()[0].text.rfind(GetParam().alert, 0), 0u) << alerts.calls()[0].text;
     EXPECT_EQ(r.RecordingOn, 0);
     EXPECT_EQ(fs::status(path).type(), before);
 }
@@ -98,7 +98,7 @@ TEST_P(EveryCodec, WritesAStandardMovieOfTheDrawnPictures) {
                 set_compression_settings(r, pictures.s, c.type,
                                          info->hasQuality ? codecNormalQuality : codecLosslessQuality));
     const std::string path = record("movie.mov", every(33, 60));  // 30.3 pictures a second
-    EXPECT_TRUE(alerts.texts().empty());
+    EXPECT_TRUE(alerts.calls().empty());
 
     std::ifstream in(path, std::ios::binary);
     const std::string bytes(std::istreambuf_iterator<char>(in), {});

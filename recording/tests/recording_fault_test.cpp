@@ -81,8 +81,8 @@ TEST_P(RecordingFault, EndsTheRecordingKeepsThePicturesOnDiskAndSaysWhere) {
     cap.reset();
 
     EXPECT_EQ(r.RecordingOn, 0);
-    ASSERT_EQ(alerts.texts().size(), 1u);
-    const std::string alert = alerts.texts()[0];
+    ASSERT_EQ(alerts.calls().size(), 1u);
+    const std::string alert = alerts.calls()[0].text;
     EXPECT_EQ(alert.rfind(c.alert, 0), 0u) << alert;
     // Where the pictures are: in the movie's folder, or at home when it was removed.
     const std::string where =
@@ -93,17 +93,18 @@ TEST_P(RecordingFault, EndsTheRecordingKeepsThePicturesOnDiskAndSaysWhere) {
     std::string error;
     EXPECT_EQ(decode_movie(where, error), std::stoi(kept[1])) << error;
     EXPECT_EQ(ffmpeg_warnings(where), "");
-    if (c.fault != Fault::FolderRemoved)  // no temporary file left behind
+    if (c.fault != Fault::FolderRemoved) {  // no temporary file left behind
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    }
     if (!c.stopAfter) {
         // At most the last second (the fragment being gathered) and the failing picture are lost.
         EXPECT_GE(std::stoi(kept[1]),
                   std::max(12, c.fault == Fault::FolderRemoved ? handed : handed - 26));
         // The compressor serves the next recording.
-        alerts.texts().clear();
+        alerts.calls().clear();
         EXPECT_EQ(read_movie(record("next.mov", {nowMs, nowMs + 40})).durations,
                   (std::vector<int64_t>{40, 24}));
-        EXPECT_TRUE(alerts.texts().empty());
+        EXPECT_TRUE(alerts.calls().empty());
     }
 }
 

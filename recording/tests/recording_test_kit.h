@@ -13,20 +13,7 @@
 #include "error_msg.h"
 #include "movie_reader.h"
 #include "recording.h"
-
-// Keeps every alert's text instead of showing it.
-struct AlertSpy {
-    AlertSpy() {
-        texts().clear();
-        set_error_msg_backend(nullptr, [](const std::string&, const std::string& text,
-                                          const std::string&) { texts().push_back(text); });
-    }
-    ~AlertSpy() { set_error_msg_backend(nullptr, nullptr); }
-    static std::vector<std::string>& texts() {
-        static std::vector<std::string> t;
-        return t;
-    }
-};
+#include "testkit.h"
 
 // A fresh directory under the system's temporary directory, removed afterwards.
 struct TempDir {
@@ -95,7 +82,7 @@ protected:
         return ms;
     }
 
-    AlertSpy alerts;
+    testkit::ErrorSpy alerts;  // every alert, kept instead of shown
     TempDir dir;
     RecordingState r;
     DrawnPictures pictures{160, 120};

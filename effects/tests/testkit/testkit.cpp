@@ -106,7 +106,7 @@ ErrorSpy::ErrorSpy() {
             const size_t nl = text.find('\n');
             const int code = nl < blank ? std::stoi(text.substr(text.rfind(" = ", blank) + 3)) : 0;
             calls().push_back({text.substr(0, std::min(nl, blank)), static_cast<int16_t>(code),
-                               blank < text.size() ? text.substr(blank + 2) : ""});
+                               blank < text.size() ? text.substr(blank + 2) : "", text});
         });
 }
 

@@ -66,6 +66,7 @@ public:
         std::string message;
         int16_t code;
         std::string cause;  // the alert's second part, "" when it has none
+        std::string text;   // the whole alert as shown
     };
     static std::vector<Call>& calls() {
         static std::vector<Call> c;
