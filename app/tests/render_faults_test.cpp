@@ -21,6 +21,7 @@
 
 #include "clip_writer.h"
 #include "movie_reader.h"
+#include "testkit.h"
 
 namespace fs = std::filesystem;
 
@@ -118,8 +119,7 @@ Bytes read(const std::string& path) {
 
 class RenderFaults : public ::testing::Test {
 protected:
-    void TearDown() override { fs::remove_all(dir); }
-    std::string path(const std::string& name) const { return dir + "/" + name; }
+    std::string path(const std::string& name) const { return dir.path(name); }
     std::string write(const std::string& name, const std::string& bytes) const {
         std::ofstream(path(name), std::ios::binary) << bytes;
         return path(name);
@@ -128,8 +128,7 @@ protected:
     std::string clip(int w, int h, int n) const {
         return write(std::to_string(w) + "x" + std::to_string(h) + ".argb", frames(w, h, n));
     }
-    char tmpl[26] = "/tmp/wobble-render-XXXXXX";  // a directory of the test's own
-    const std::string dir = mkdtemp(tmpl);
+    testkit::TempDir dir;
 };
 
 struct PictureCase {

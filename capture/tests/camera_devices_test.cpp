@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(Cameras, CameraMode, ::testing::ValuesIn(std::vector<Mo
 
 // The probe stands in for VIDIOC_QUERYCAP.
 TEST(HotPlug, WatchSeesVideoNodesComeAndGo) {
-    TempDir dir;
+    testkit::TempDir dir;
     const std::string root = dir.path("").substr(0, dir.path("").size() - 1);
     const V4l2Probe probe = [](const std::string& path) -> std::optional<std::string> {
         if (path.find("video7") != std::string::npos) return std::nullopt;  // a metadata node

@@ -19,7 +19,7 @@ namespace {
 // A camera plugged in at a named pipe: writes a 32 x 16 clip into it once the camera opens it,
 // then closes it (unplugged) or, when silent, keeps it open without a word until destroyed.
 struct PipeCamera {
-    PipeCamera(const TempDir& dir, int frames, int fps, bool silent) : pipe(dir.path("camera")) {
+    PipeCamera(const testkit::TempDir& dir, int frames, int fps, bool silent) : pipe(dir.path("camera")) {
         const std::string path = dir.path("clip" + std::to_string(frames) + ".nut");
         const ClipSettings clip{
             .path = path, .width = 32, .height = 16, .frames = frames, .fps = fps};
@@ -45,7 +45,7 @@ struct PipeCamera {
 }  // namespace
 
 TEST(CameraLoss, PipeThatEndsOrFallsSilentIsLostAndReopenedByItself) {
-    TempDir dir;
+    testkit::TempDir dir;
     ErrorSpy spy;
     LiveCamera cam;  // before the pipes: a camera blocked on a pipe is let go first
     {

@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "camera_test_support.h"
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 
 #include "av_camera.h"
 #include "frame_history.h"
@@ -51,15 +47,6 @@ std::vector<char> file_bytes(const std::string& path) {
     return std::vector<char>(std::istreambuf_iterator<char>(in), {});
 }
 
-TempDir::TempDir() {
-    std::string name = (std::filesystem::temp_directory_path() / "wobble-capture-XXXXXX").string();
-    dir_ = ::mkdtemp(name.data()) ? name : throw std::runtime_error("cannot create " + name);
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-}
 
 bool LiveCamera::start(const std::string& source, int size) {
     c.cameraSource = source;

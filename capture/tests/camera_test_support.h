@@ -64,13 +64,3 @@ struct LiveCamera {
     ~LiveCamera();
 };
 
-// A fresh directory for one test's files, removed by the destructor.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-
-private:
-    std::string dir_;
-};

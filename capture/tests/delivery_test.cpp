@@ -27,7 +27,7 @@ namespace {
 
 // The clips of the tests: a generated one of 10 pictures, 70 x 46 (an odd number of columns at
 // half size), and damaged copies of one of 20 PNG pictures, 64 x 48, one packet each.
-bool write_clips(const TempDir& dir) {
+bool write_clips(const testkit::TempDir& dir) {
     const ClipSettings plain{.path = dir.path("clip.mov"), .width = 70, .height = 46, .fps = 100};
     ClipSettings png{.path = dir.path("clip.nut"), .codec = "png", .pixelFormat = "rgba"};
     png.frames = 20;
@@ -59,7 +59,7 @@ bool write_clips(const TempDir& dir) {
 
 // text with each "@" replaced by the directory of the clips, written on first use.
 std::string in_clips(std::string text) {
-    static const TempDir dir;
+    static const testkit::TempDir dir;
     static const bool written = write_clips(dir);
     EXPECT_TRUE(written);
     for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, dir.path(""));

@@ -59,8 +59,8 @@ class Destination : public RecordingFixture, public ::testing::WithParamInterfac
 // What is no movie file is refused at once, with one alert, and left as it was. The alarm ends a
 // recording that would wait for a reader instead.
 TEST_P(Destination, ThatIsNoMovieFileIsRefusedAtOnce) {
-    ASSERT_EQ(::mkfifo(dir.file("pipe.mov").c_str(), 0600), 0);
-    const fs::path path = dir.path / GetParam().path;
+    ASSERT_EQ(::mkfifo(dir.path("pipe.mov").c_str(), 0600), 0);
+    const fs::path path = dir.path(GetParam().path);
     const fs::file_type before = fs::status(path).type();
     ::alarm(20);
     EXPECT_FALSE(setup_recording(r, pictures.s, path));

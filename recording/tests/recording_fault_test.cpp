@@ -44,8 +44,8 @@ struct FaultRow {
 class RecordingFault : public RecordingFixture, public ::testing::WithParamInterface<FaultRow> {
 protected:
     RecordingFault() {
-        fs::create_directories(dir.path / "home");
-        setenv("HOME", (dir.path / "home").c_str(), 1);
+        fs::create_directories(dir.path("home"));
+        setenv("HOME", dir.path("home").c_str(), 1);
     }
     ~RecordingFault() override { setenv("HOME", oldHome_.c_str(), 1); }
     // Draws pictures 40 ms apart until the recording ends by itself or n were drawn.
@@ -60,7 +60,7 @@ protected:
 TEST_P(RecordingFault, EndsTheRecordingKeepsThePicturesOnDiskAndSaysWhere) {
     const FaultRow& c = GetParam();
     ASSERT_TRUE(set_compression_settings(r, pictures.s, kRawCodecType, codecLosslessQuality));
-    const fs::path folder = dir.path / "movies";
+    const fs::path folder = dir.path("movies");
     std::unique_ptr<SmallDisk> disk;
     if (c.fault == Fault::DiskFull) {  // about 2 fragments of raw pictures; at Stop, one copy
         disk = std::make_unique<SmallDisk>(folder, (c.stopAfter ? 3 : 2) << 20);
@@ -86,7 +86,7 @@ TEST_P(RecordingFault, EndsTheRecordingKeepsThePicturesOnDiskAndSaysWhere) {
     EXPECT_EQ(alert.rfind(c.alert, 0), 0u) << alert;
     // Where the pictures are: in the movie's folder, or at home when it was removed.
     const std::string where =
-        dir.path / (c.fault == Fault::FolderRemoved ? "home" : "movies") / "WobbleMovie.mov";
+        fs::path(dir.path(c.fault == Fault::FolderRemoved ? "home" : "movies")) / "WobbleMovie.mov";
     EXPECT_NE(alert.find(" are in " + display_path(where) + "."), std::string::npos) << alert;
     std::smatch kept;
     ASSERT_TRUE(std::regex_search(alert, kept, std::regex("(\\d+) pictures recorded"))) << alert;
@@ -135,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
 class CrashWhileRecording : public RecordingFixture, public ::testing::WithParamInterface<int> {};
 
 TEST_P(CrashWhileRecording, LosesAtMostTheLastSecond) {
-    const std::string path = dir.file("crash.mov");
+    const std::string path = dir.path("crash.mov");
     std::mt19937 pick(static_cast<unsigned>(GetParam()));
     const int killAfter = 31 + static_cast<int>(pick() % 60);  // pictures: 1 to 3 s
     const pid_t child = fork();

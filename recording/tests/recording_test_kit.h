@@ -15,17 +15,6 @@
 #include "recording.h"
 #include "testkit.h"
 
-// A fresh directory under the system's temporary directory, removed afterwards.
-struct TempDir {
-    TempDir() {
-        std::string pattern = std::filesystem::temp_directory_path() / "wobblescope-rec-XXXXXX";
-        path = mkdtemp(pattern.data());
-    }
-    ~TempDir() { std::error_code ec; std::filesystem::remove_all(path, ec); }
-    std::string file(const std::string& name) const { return path / name; }
-    std::filesystem::path path;
-};
-
 // A pipeline state with nothing but a working size.
 inline PipelineState working_size(int w, int h) {
     PipelineState s;
@@ -70,7 +59,7 @@ protected:
     }
     // Records one picture at each clock time into dir/name; returns the movie's path.
     std::string record(const std::string& name, const std::vector<int64_t>& ms) {
-        const std::string path = dir.file(name);
+        const std::string path = dir.path(name);
         EXPECT_TRUE(setup_recording(r, pictures.s, path));
         for (int64_t t : ms) drawAt(t);
         EXPECT_TRUE(finish_recording(r));
@@ -83,7 +72,7 @@ protected:
     }
 
     testkit::ErrorSpy alerts;  // every alert, kept instead of shown
-    TempDir dir;
+    testkit::TempDir dir;
     RecordingState r;
     DrawnPictures pictures{160, 120};
     int64_t nowMs = 1000;

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "testkit.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 #include "error_msg.h"
@@ -10,6 +13,20 @@
 #include "ingest.h"
 
 namespace testkit {
+
+TempDir::TempDir() {
+    std::string name = (std::filesystem::temp_directory_path() / "wobble-test-XXXXXX").string();
+    dir_ = ::mkdtemp(name.data()) ? name : throw std::runtime_error("cannot create " + name);
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+std::string TempDir::path(const std::string& name) const {
+    return std::filesystem::path(dir_) / name;
+}
 
 Pipeline::Pipeline(int largeWidth, int largeHeight, int size, Grabber* grabber) {
     s.grabber = grabber;

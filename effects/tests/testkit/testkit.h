@@ -12,6 +12,21 @@
 
 namespace testkit {
 
+// A fresh directory under the system's temporary directory for one test's files, removed with
+// everything in it by the destructor.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    // `name` in the directory; an absolute name stands as it is.
+    std::string path(const std::string& name) const;
+
+private:
+    std::string dir_;
+};
+
 constexpr uint8_t kSentinel = 0xA5;  // byte 3 of every output pixel before a pass
 constexpr int kGuardBytes = 64;      // guard bytes after the last output row
 
